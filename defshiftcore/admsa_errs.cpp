@@ -1,0 +1,196 @@
+#include "admsa_errs.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "defshiftcore.h"
+
+// clang-format off
+const char* const ErrorText[kErrorTextCount] = {
+  /*  0 */ "Message: %p, %s",
+  /*  1 */ "Failed to open file %s (%i)",
+  /*  2 */ "Failed to stat file %s (%i)",
+  /*  3 */ "Failed to close file %s (%i)",
+  /*  4 */ "Couldn't obtain %i bytes",
+  /*  5 */ "Failed to read file %s (%i)",
+  /*  6 */ "The environment variables TAVODRV/TAVOHLD are not set",
+  /*  7 */ "The TAVO directory %s\\%s\\RUNTIME does not exist",
+  /*  8 */ "The File Manager profile %s could not be found",
+  /*  9 */ "A record-length must be specified.",
+  /* 10 */ "Warning: The minimum record length allowed is 44. The record length has been set to 44.",
+  /* 11 */ "Warning: Unsupported Btrieve extended key-type was specified. This key segment has been defined as an unsigned binary type.",
+  /* 12 */ "An ESDS or RRDS TYPE has been specified for a Btrieve file that is not defined in ESDS or RRDS format.",
+  /* 13 */ "Error: a binary key segment is partially overlapped. Use QVBUTCFM to create a file definition and then run this utility to populate it from the Btrieve file.",
+  /* 14 */ "Error: Only 24 key segments may be defined per file for TAVO",
+  /* 15 */ "The %s utility ended with error: %d.",
+  /* 16 */ "The File Manager database could not be updated",
+  /* 17 */ "It was not possible to run the %s utility. Ensure that this utility can be found along the PATH",
+  /* 18 */ "The file description has been added to the File Manager database",
+  /* 19 */ "The TAVO File Manager failed to initialize properly",
+  /* 20 */ "The File Manager file %s could not be found",
+  /* 21 */ "Populating the file. Please wait...",
+  /* 22 */ "Exporting data. Please wait...",
+  /* 23 */ "Btrieve is configured with a Maximum Record Length that is too small to read all the records from %s. Reconfigure Btrieve with a larger Maximum Record Length.",
+  /* 24 */ "The %s Btrieve file is empty",
+  /* 25 */ "Btrieve returned %d trying to read the first record of %s",
+  /* 26 */ "The file has been successfully populated with %d records.",
+  /* 27 */ "%d records successfully exported.",
+  /* 28 */ "Failed to connect to Ombrel SFS server.  Status:%i",
+  /* 29 */ "No conversion performed.",
+  /* 30 */ "Unrecognised table key character %c.  Record ignored.",
+  /* 31 */ "Could not open file for input.",
+  /* 32 */ "Could not open file for output.",
+  /* 33 */ "Error during conversion.",
+  /* 34 */ "Bad internal file manager id",
+  /* 35 */ "Bad internal table(%i)/field(%i) id",
+  /* 36 */ "Bad value; couldn't convert \"%s\" for predicate %s",
+  /* 37 */ "Too many destinations in internal table %i",
+  /* 38 */ "Bad type %i in internal translation table %i",
+  /* 39 */ "Internal table cross match (%i/%i) failed for field %i",
+  /* 40 */ "Unknown check table action %i",
+  /* 41 */ "LAST ERROR",
+};
+// clang-format on
+
+Errorc Error;
+
+namespace {
+
+const char kDashes80[] =
+    "--------------------------------------------------------------------------------\n";
+
+// Formats into a 256-byte area like the report always has, and into exactly sized
+// storage when the text is longer, so that no message is ever cut or overrun.
+class Formatted {
+ public:
+  Formatted(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(tbuf_, sizeof tbuf_, format, args);
+    if (n >= static_cast<int>(sizeof tbuf_)) {
+      long_.resize(static_cast<size_t>(n) + 1);
+      std::vsnprintf(long_.data(), long_.size(), format, again);
+    } else if (n < 0) {
+      tbuf_[0] = '\0';
+    }
+    va_end(again);
+  }
+  const char* text() const { return long_.empty() ? tbuf_ : long_.data(); }
+
+ private:
+  char tbuf_[256];
+  std::vector<char> long_;
+};
+
+}  // namespace
+
+Errorc::Errorc()
+    : count(0),
+      LogDest(AdmSA_LogToStderr),
+      ErrDest(AdmSA_LogToStderr),
+      LogHandle(nullptr),
+      FileName(nullptr) {}
+
+Errorc::~Errorc() {
+  if (LogHandle != nullptr) {
+    LogDest = AdmSA_LogToStderr;
+    std::printf("%s messages have been logged to: %s\n", Title, FileName);
+    std::fflush(stdout);
+    std::fclose(LogHandle);
+    LogHandle = nullptr;
+  }
+  std::free(FileName);
+  FileName = nullptr;
+}
+
+FILE* Errorc::LogStream() const { return LogDest == AdmSA_LogToFile ? LogHandle : stderr; }
+
+void Errorc::Init(const char* LogFile) {
+  if (LogFile != nullptr) {
+    std::free(FileName);
+    FileName = strdup(LogFile);
+    if (FileName == nullptr) OutOfMemory(static_cast<long>(std::strlen(LogFile)) + 1);
+    if (LogHandle == nullptr) LogHandle = std::fopen(LogFile, "a");
+    if (LogHandle != nullptr) {
+      LogDest = AdmSA_LogToFile;
+      ErrDest = AdmSA_LogToFile;
+    }
+  }
+  WriteBanner();
+}
+
+void Errorc::Write(const char* Text) { std::fputs(Text, LogStream()); }
+
+void Errorc::Report(const char* Format, ...) {
+  va_list args;
+  va_start(args, Format);
+  WriteReport(0, Format, AdmSA_Log, args);
+  va_end(args);
+}
+
+void Errorc::Report(int num, ...) {
+  va_list args;
+  va_start(args, num);
+  WriteReport(num, nullptr, AdmSA_Error, args);
+  va_end(args);
+}
+
+void Errorc::EndLog() { WriteFooter(); }
+
+void Errorc::WriteBanner() {
+  char now[32];
+  AscTime(std::time(nullptr), now);
+  FILE* out = LogStream();
+  std::fputs(kDashes80, out);
+  std::fprintf(out, "%s report started: %s", Title, now);
+  std::fprintf(out, "%s\n", Copyright);
+  std::fputs(kDashes80, out);
+}
+
+void Errorc::WriteFooter() {
+  char now[32];
+  AscTime(std::time(nullptr), now);
+  FILE* out = LogStream();
+  std::fputs(kDashes80, out);
+  std::fprintf(out, "%s report ended: %s\n\n", Title, now);
+  std::fflush(out);
+}
+
+void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list Args) {
+  if (Type == AdmSA_Error) {
+    if (Num < 0 || Num >= kErrorTextCount) Num = kErrorTextCount - 1;
+    Format = ErrorText[Num];
+  }
+  const Formatted message(Format, Args);
+  const char* text = message.text();
+  if (Type == AdmSA_Error) {
+    if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
+      std::fprintf(LogHandle, "%s\n", text);
+    }
+    // Errors always reach the console, in order with what went to standard output.
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error %d: %s\n", Num, text);
+    return;
+  }
+  if (LogDest == AdmSA_LogToFile) {
+    std::fprintf(LogHandle, "%s\n", text);
+  } else {
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+  }
+}
+
+void AscTime(std::time_t when, char (&out)[32]) {
+  std::tm local{};
+  if (localtime_r(&when, &local) == nullptr ||
+      std::strftime(out, sizeof out, "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
+    std::snprintf(out, sizeof out, "??? ??? ?? ??:??:?? ????\n");
+  }
+}
+
+void OutOfMemory(long bytes) {
+  Error.Report(4, static_cast<int>(bytes > 0x7fffffffL ? 0x7fffffffL : bytes));
+  std::exit(1);
+}

@@ -1,0 +1,75 @@
+// The message log of the migration library: one global Errorc, Error, through which
+// every part writes its report (banner, log lines, numbered errors, footer), to the
+// console or appended to a log file.
+#ifndef DEFSHIFTCORE_ADMSA_ERRS_H_
+#define DEFSHIFTCORE_ADMSA_ERRS_H_
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+enum LogType { AdmSA_LogToStderr = 0, AdmSA_LogToFile = 1 };
+enum ReportType { AdmSA_Log = 0, AdmSA_Error = 1 };
+
+// Number of entries of ErrorText; the last one closes the table and is never reported.
+constexpr int kErrorTextCount = 42;
+// The numbered message formats, indexed by message number.
+extern const char* const ErrorText[kErrorTextCount];
+
+class Errorc {
+ public:
+  // Console for every destination, no log file.
+  Errorc();
+  // When a log file is open: prints "<Title> messages have been logged to: <file>"
+  // on standard output and closes the file.
+  ~Errorc();
+  Errorc(const Errorc&) = delete;
+  Errorc& operator=(const Errorc&) = delete;
+
+  // Opens LogFile (when not null) for appending and, when it opened, sends the log
+  // and the error texts there; a file that does not open leaves the report on the
+  // console without a word. Writes the banner in every case.
+  void Init(const char* LogFile);
+  // Writes Text unchanged, without a newline, to the log destination (the log file,
+  // or standard error on the console).
+  void Write(const char* Text);
+  // One log line: to the log file, or to standard output on the console; a newline
+  // is added. The text may be of any length.
+  void Report(const char* Format, ...) __attribute__((format(printf, 2, 3)));
+  // Numbered message num of ErrorText: its text (without number) to the log file
+  // when there is one, and always "Error <num>: <text>" to standard error.
+  // Numbers outside the table are reported as the closing entry.
+  void Report(int num, ...);
+  // Writes the footer to the log destination. The log file stays open.
+  void EndLog();
+
+  // The log file name given to Init, or null.
+  const char* LogFileName() const { return FileName; }
+
+ private:
+  void WriteBanner();
+  void WriteFooter();
+  void WriteReport(int Num, const char* Format, ReportType Type, va_list Args);
+  FILE* LogStream() const;
+
+  int count;
+  LogType LogDest;
+  LogType ErrDest;
+  FILE* LogHandle;
+  char* FileName;
+};
+
+// The one message log of the library, constructed when the library is loaded.
+extern Errorc Error;
+
+// Reports message 4 with the number of bytes that could not be obtained and ends
+// the process with status 1: a migration that cannot hold its data must not go on
+// and write a partial command file.
+[[noreturn]] void OutOfMemory(long bytes);
+
+// The local time of `when` in the standard 24-character calendar form followed by
+// its newline, as in "Thu Feb 20 14:05:09 1997\n" (day of the month padded with a
+// blank). Used by the report and by the command file header.
+void AscTime(std::time_t when, char (&out)[32]);
+
+#endif  // DEFSHIFTCORE_ADMSA_ERRS_H_

@@ -1,0 +1,91 @@
+// The store family: the abstract store FMFile and its two kinds, the control-file
+// store OmbrelFile (read through the File Manager) and the command-file store
+// HumanFile (the generated command file).
+#ifndef DEFSHIFTCORE_ADMSA_FM_H_
+#define DEFSHIFTCORE_ADMSA_FM_H_
+
+#include <cstdio>
+
+#include "admsa_supp.h"
+
+// The abstract store. Every operation a kind of store does not support fails:
+// int results -1, readrec null. An int result of 0 means success.
+class FMFile {
+ public:
+  // fname() becomes a private copy of name (null for a null name); status 0.
+  explicit FMFile(const char* name);
+  FMFile(const FMFile&) = delete;
+  FMFile& operator=(const FMFile&) = delete;
+
+  // The eight operations, in this slot order.
+  virtual int openinfile();
+  virtual int openoutfile();
+  virtual int closefile();
+  virtual int readstat();
+  // A new raw record owned by the caller, or null at the end of the data or on failure.
+  virtual InRec* readrec();
+  virtual int writerec(Buffer* b);
+  virtual int writeoutall(Forcfg* cfg);
+  virtual int GenerateCommandScript(Forcfg* cfg);
+
+  // Declared after the operations so that they keep their slots; virtual so that
+  // the run can release either kind of store through this class.
+  virtual ~FMFile();
+
+  const char* fname() const { return fn; }
+  void setstatus(int s) { status = s; }
+  int getstatus() const { return status; }
+
+ private:
+  char* fn;
+  int status;
+};
+
+// The control-file store: reads the earlier release's control file record by
+// record through the File Manager.
+class OmbrelFile : public FMFile {
+ public:
+  // name: the control file's file description name, without path or extension.
+  explicit OmbrelFile(const char* name);
+  ~OmbrelFile() override;
+
+  // 0 when the file is open for reading; -1 when the connection failed (message 28);
+  // 0x10000000 when no PCB reads the named file (message 1).
+  int openinfile() override;
+  // Disconnects; always 0.
+  int closefile() override;
+  // The next raw record, owned by the caller, or null when there are no more.
+  InRec* readrec() override;
+
+ private:
+  int first;          // 1 from a successful open until the first read has sent "ID"
+  Buffer* dbuff;      // the record buffer, made by openinfile; owned
+  char PCBName[9];    // the PCB chosen by openinfile, NUL-terminated
+};
+
+// The command-file store: writes the command file of tavoadd/tavoupdate commands.
+class HumanFile : public FMFile {
+ public:
+  // name: the command file; reg: the region (copied).
+  HumanFile(const char* name, const char* reg);
+  ~HumanFile() override;
+
+  // 0 when the file is open and its header written, 1 when it could not be created.
+  int openoutfile() override;
+  // Closes the file, printing "<Title> generated command file: <name>" on standard
+  // output when one was open; 0.
+  int closefile() override;
+  int readstat() override;
+  // Checks and writes every definition of OutputCfg, class by class, with the
+  // per-class counts in the report; 0.
+  int GenerateCommandScript(Forcfg* OutputCfg) override;
+
+  // Writes the header to the open file.
+  void writeheader();
+
+ private:
+  FILE* hFile;   // the open command file, or null
+  char* region;  // owned copy of the region name
+};
+
+#endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -1,0 +1,174 @@
+// Core containers of the migration library: the growable byte buffer, the text,
+// the attribute pair, the singly linked lists, the raw and reassembled source
+// records, and the two fixed arrays of lists (source tables, translated classes).
+//
+// Ownership, on which every other module relies:
+//  - A Buffer owns its storage; storage grows to exactly the size asked for and
+//    never shrinks.
+//  - A list owns neither its nodes nor its items: destroying a list releases
+//    nothing, and a copy of a list shares the nodes of the list it was copied from.
+//    Records and definitions kept in lists therefore live until the process ends.
+#ifndef DEFSHIFTCORE_ADMSA_SUPP_H_
+#define DEFSHIFTCORE_ADMSA_SUPP_H_
+
+struct Tabl;
+struct Entry;
+
+// A growable byte buffer. Invariant: len() <= capacity after every operation.
+class Buffer {
+ public:
+  Buffer();
+  ~Buffer();
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+
+  // Replaces the contents with len bytes from data. When data is the buffer's own
+  // storage only the length changes (used to shorten a text in place; len must not
+  // exceed len()). Otherwise storage of at least len bytes is reused, or replaced
+  // by storage of exactly len bytes.
+  void setto(const void* data, int len);
+  // Appends len bytes from data, which must not lie in this buffer's storage.
+  void concat(const void* data, int len);
+
+  unsigned char* data() const { return buf; }
+  int len() const { return dlen; }
+
+ protected:
+  unsigned char* buf;  // owned; null when there is no storage
+  int dlen;            // data bytes held
+  int blen;            // size of the storage
+};
+
+// A NUL-terminated text held in a Buffer: len() is the text length plus 1 once set.
+class BufStr : public Buffer {
+ public:
+  BufStr() = default;
+  explicit BufStr(const char* s);
+
+  // Replaces the text with a copy of s (terminator included); a null s changes nothing.
+  void setstr(const char* s);
+  // Appends s (not null) to the text held; on an empty BufStr acts as setstr.
+  void constr(const char* s);
+
+  char* data() const { return reinterpret_cast<char*>(buf); }
+};
+
+// An attribute name (one) and its value (two); the pair owns both texts.
+struct BPair {
+  BufStr one;
+  BufStr two;
+};
+
+// One node of a list.
+struct ListI {
+  ListI* next;
+  void* datum;
+};
+
+// A singly linked list of untyped items. Owns nothing; copies share nodes.
+class List {
+ public:
+  List();
+  List(const List& other);  // shares other's nodes and items
+  List& operator=(const List&) = delete;
+  ~List();
+
+  // Appends item (null items are stored like any other) at the tail.
+  void add(void* item);
+  // The item of node num, counting from 1; null for num < 1, past the end, or
+  // when the node holds a null item.
+  void* get(int num) const;
+  // The removal hook run on each node by the destructor; it does nothing.
+  virtual void rm(void* node);
+
+ protected:
+  ListI* base;  // first node; null when empty
+};
+
+class Rec;
+class ListBP;
+
+// The records of one source table.
+class ListR final : public List {
+ public:
+  ListR() = default;
+  void add(Rec* item) { List::add(item); }
+  Rec* get(int num) const { return static_cast<Rec*>(List::get(num)); }
+};
+
+// The attribute pairs of one resource definition.
+class ListBP final : public List {
+ public:
+  ListBP() = default;
+  void add(BPair* item) { List::add(item); }
+  BPair* get(int num) const { return static_cast<BPair*>(List::get(num)); }
+};
+
+// The definitions of one resource class.
+class ListLP final : public List {
+ public:
+  ListLP() = default;
+  ListLP(const ListLP& other) = default;  // shares other's nodes
+  void add(ListBP* item) { List::add(item); }
+  ListBP* get(int num) const { return static_cast<ListBP*>(List::get(num)); }
+};
+
+// One raw record of the control file, as the control-file store returns it.
+class InRec : public Buffer {
+ public:
+  // An independent copy of the data bytes of *other.
+  explicit InRec(const Buffer* other);
+  // The table descriptor of the record's key character (byte 0), or null when the
+  // record is empty or its key names no table. Not owned by the caller.
+  const Tabl* getfor() const;
+};
+
+// One record of a source table after reassembly: the bytes of its layout's fields
+// put back to back in layout order.
+class Rec : public Buffer {
+ public:
+  Rec(const void* data, int len);
+
+  // A new Buffer, owned by the caller: the len bytes of field fid as defined by the
+  // layout of table tid, taken from this record (packed by the layout of table
+  // dtab), followed by one NUL. When the field cannot be located, message 35 or 39
+  // and then message 0 are reported and an empty Buffer is returned.
+  Buffer* field(int tid, int dtab, int fid) const;
+  // The layout entry of fid in table tid, or null (message 35 or 39 reported).
+  // Adds the field's position in a record of table dtab to *pos. Reads only the
+  // layouts, never a record.
+  static const Entry* formatp(int tid, int dtab, int fid, int* pos);
+  // The layout entry of field f in table t, or null (message 35 reported).
+  static const Entry* format(int t, int f);
+};
+
+// The source tables: list i holds the records of table i in reading order.
+class Config {
+ public:
+  static const int kTables = 10;
+  ListR tab[kTables];
+};
+
+// The translated definitions, one list per resource class.
+class Forcfg {
+ public:
+  static const int kClasses = 20;
+
+  // Twenty empty class lists (used by tests and by the writer's callers).
+  Forcfg();
+  // The translation: builds every definition from the source tables of *conf.
+  // Neither changes nor frees conf.
+  explicit Forcfg(const Config* conf);
+  ~Forcfg();
+  Forcfg(const Forcfg&) = delete;
+  Forcfg& operator=(const Forcfg&) = delete;
+
+  // Appends definition b to class n when b is not null.
+  void add(int n, ListBP* b);
+  // The definitions of class i, sharing the nodes of the class list.
+  ListLP stanza(int i) const;
+
+  ListLP stz[kClasses];
+};
+
+#endif  // DEFSHIFTCORE_ADMSA_SUPP_H_

@@ -1,0 +1,104 @@
+// The control file's record layouts, one per source table, and the name tables of
+// the new release's resource classes and attributes.
+//
+// A raw record starts with its table's key character; each layout entry names a
+// field by id and gives its raw offset, length, type and code list. Reassembly
+// packs the entries' bytes back to back in layout order (see Rec in admsa_supp.h).
+#ifndef DEFSHIFTCORE_ADMSA_TAB_H_
+#define DEFSHIFTCORE_ADMSA_TAB_H_
+
+// Source table ids; ids 0 to 8 have layouts. Also the index into Config::tab.
+enum SourceTableId {
+  DCTid = 0,
+  FCTid = 1,
+  PCTid = 2,
+  PPTid = 3,
+  SITid = 4,
+  SNTid = 5,
+  TCSid = 6,
+  TCTid = 7,
+  TSTid = 8,
+  KBDid = 9,
+  Expid = 10,
+  LASTid = 11,
+};
+
+// Resource class ids of the new release; index into ResTypeArr, StanzaName and
+// Forcfg::stz.
+enum ResourceClassId {
+  WDid = 0,
+  TDDid = 1,
+  FDid = 2,
+  PDid = 3,
+  TDid = 4,
+  UDid = 5,
+  CDid = 6,
+  LDid = 7,
+  TSDid = 8,
+  RDid = 9,
+  LSTid = 10,
+};
+
+// Field types (Entry::ctype).
+constexpr int kCharField = 'X';     // characters
+constexpr int kNumberField = '5';   // little-endian integer of len bytes
+constexpr int kBitsField = '1';     // bit numbers (sign-on table only)
+
+// One field of a layout. A negative field id ends the layout.
+struct Entry {
+  int field;         // field id
+  int off;           // raw offset from the start of the raw record
+  int len;           // length in bytes (at most kMaxFieldLen)
+  int ctype;         // kCharField, kNumberField or kBitsField
+  int start;         // range of valid values; 0 and 0 where none is given
+  int end;
+  const char* perm;  // code list: codes of exactly len bytes back to back, ended by
+                     // the first code whose first byte is NUL; never null
+};
+
+// One table descriptor of TabList.
+struct Tabl {
+  int num;            // table id, also the index of the table's list in Config
+  const Entry* fort;  // the layout
+  int dlen;           // declared data length (read by nothing)
+};
+
+constexpr int kMaxFieldLen = 60;      // longest field of any layout
+constexpr int kMaxRecLen = 246;       // longest reassembled record
+constexpr int kRecWorkArea = 256;     // a work area that holds any reassembled record
+
+extern const Entry DCTdef[];
+extern const Entry FCTdef[];
+extern const Entry PCTdef[];
+extern const Entry PPTdef[];
+extern const Entry SITdef[];
+extern const Entry SNTdef[];
+extern const Entry TCSdef[];
+extern const Entry TCTdef[];
+extern const Entry TSTdef[];
+
+// The nine table descriptors in table-id order, then one descriptor of zeros.
+extern const Tabl TabList[10];
+// Key characters: position i is the key of TabList[i].
+extern const char TablChars[];
+
+// The layout of table id tid (0 to 8), or null.
+const Entry* LayoutOf(int tid);
+// The raw record length that the layout of tid needs: the furthest byte it names.
+int RawLengthNeeded(int tid);
+
+// Attribute (predicate) names by id; several names recur under different ids.
+constexpr int kPredCount = 97;
+extern const char* const prednames[kPredCount];
+
+// Class codes given to -c, by class id, then an empty end entry.
+extern const char* const ResTypeArr[LSTid + 1];
+// Class titles for the report and the command file, by class id, then an empty
+// end entry at which loops over classes stop.
+extern const char* const StanzaName[LSTid + 1];
+
+// An attribute whose name contains one of these is written as quoted text; the
+// list ends with an empty entry.
+extern const char* const MatchStrings[5];
+
+#endif  // DEFSHIFTCORE_ADMSA_TAB_H_

@@ -1,0 +1,41 @@
+// The migration run (Conversion), the translation engine's entry points and the
+// resource definition record that the command file writer checks and writes.
+#ifndef DEFSHIFTCORE_ADMSA_TRAN_H_
+#define DEFSHIFTCORE_ADMSA_TRAN_H_
+
+#include "admsa_fm.h"
+#include "admsa_supp.h"
+#include "defshiftcore.h"
+
+// One migration run: the source store, the target store and the region.
+class Conversion {
+ public:
+  // reg is kept, not copied: it must outlive the run.
+  explicit Conversion(const char* reg);
+  // Releases the stores it created.
+  ~Conversion();
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
+
+  // Kind 3 makes the control-file store named name the source; any other kind
+  // reports message 34 and returns -1.
+  int setinfile(int fm, const char* name);
+  // Kind 2 makes the command file named name the target; any other kind reports
+  // message 34 and returns -1.
+  int setoutfile(int fm, const char* name);
+  // Runs the migration: read, translate, write. 0, or -1 after message 31 or 32.
+  int start();
+  // Drains the source store into a new Config owned by the caller: each raw record
+  // is packed by its table's layout and filed under its table; key "E" is dropped,
+  // "X" logged as ignored, any other unknown key reported as message 30.
+  Config* readinall();
+
+  FMFile* infile;
+  FMFile* outfile;
+  const char* region;
+};
+
+// Whether values of the attribute with predicate id FieldID are written quoted.
+int NeedsQuotes(int FieldID);
+
+#endif  // DEFSHIFTCORE_ADMSA_TRAN_H_

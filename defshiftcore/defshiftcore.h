@@ -1,0 +1,40 @@
+// The public interface of libdefshiftcore: the migration request, its one entry
+// point and the six product texts. This is all that crosses from defshift into the
+// library; everything else stays hidden inside it.
+#ifndef DEFSHIFTCORE_DEFSHIFTCORE_H_
+#define DEFSHIFTCORE_DEFSHIFTCORE_H_
+
+#include <cstdint>
+
+#if defined(DEFSHIFT_BUILDING)
+#define DEFSHIFT_EXPORT __attribute__((visibility("default")))
+#else
+#define DEFSHIFT_EXPORT
+#endif
+
+// One migration request. The caller owns the texts; the library copies what it keeps.
+struct AdmSAMigrationData {
+  char* inf;         // source control file name (file description name), or null
+  char* outf;        // command file to write
+  char* logf;        // log file name, or null to report on the console
+  char* region;      // region the commands are generated for, or null
+  uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region
+};
+
+extern "C" {
+
+// Runs one whole migration. Returns 0 when it ran to its end, -1 when it failed
+// (the reasons are in the report).
+DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md);
+
+// The product texts, read-only.
+DEFSHIFT_EXPORT extern const char* const Title;
+DEFSHIFT_EXPORT extern const char* const Copyright;
+DEFSHIFT_EXPORT extern const char* const NewTAVOName;
+DEFSHIFT_EXPORT extern const char* const NewTAVOName2;
+DEFSHIFT_EXPORT extern const char* const OldTAVOName;
+DEFSHIFT_EXPORT extern const char* const OldTAVOName2;
+
+}  // extern "C"
+
+#endif  // DEFSHIFTCORE_DEFSHIFTCORE_H_

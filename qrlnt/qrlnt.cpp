@@ -1,0 +1,1 @@
+// Stand-in File Manager client library (placeholder until the image server lands).
