@@ -40,17 +40,17 @@ enum ResourceClassId {
 };
 
 // Field types (Entry::ctype).
-constexpr int kCharField = 'X';     // characters
-constexpr int kNumberField = '5';   // little-endian integer of len bytes
-constexpr int kBitsField = '1';     // bit numbers (sign-on table only)
+constexpr int kCharField = 'X';    // characters
+constexpr int kNumberField = '5';  // little-endian integer of len bytes
+constexpr int kBitsField = '1';    // bit numbers (sign-on table only)
 
 // One field of a layout. A negative field id ends the layout.
 struct Entry {
-  int field;         // field id
-  int off;           // raw offset from the start of the raw record
-  int len;           // length in bytes (at most kMaxFieldLen)
-  int ctype;         // kCharField, kNumberField or kBitsField
-  int start;         // range of valid values; 0 and 0 where none is given
+  int field;  // field id
+  int off;    // raw offset from the start of the raw record
+  int len;    // length in bytes (at most kMaxFieldLen)
+  int ctype;  // kCharField, kNumberField or kBitsField
+  int start;  // range of valid values; 0 and 0 where none is given
   int end;
   const char* perm;  // code list: codes of exactly len bytes back to back, ended by
                      // the first code whose first byte is NUL; never null
@@ -63,9 +63,9 @@ struct Tabl {
   int dlen;           // declared data length (read by nothing)
 };
 
-constexpr int kMaxFieldLen = 60;      // longest field of any layout
-constexpr int kMaxRecLen = 246;       // longest reassembled record
-constexpr int kRecWorkArea = 256;     // a work area that holds any reassembled record
+constexpr int kMaxFieldLen = 60;   // longest field of any layout
+constexpr int kMaxRecLen = 246;    // longest reassembled record
+constexpr int kRecWorkArea = 256;  // a work area that holds any reassembled record
 
 extern const Entry DCTdef[];
 extern const Entry FCTdef[];
@@ -84,8 +84,16 @@ extern const char TablChars[];
 
 // The layout of table id tid (0 to 8), or null.
 const Entry* LayoutOf(int tid);
-// The raw record length that the layout of tid needs: the furthest byte it names.
+// The raw record length that the layout of tid needs: the furthest byte it names;
+// 0 for an id without a layout.
 int RawLengthNeeded(int tid);
+// Reassembles the rawlen bytes at raw (raw may be null when rawlen is 0) by the
+// layout of t into out: each entry's bytes in layout order, back to back. Bytes
+// that the raw record does not hold are taken as blanks in character fields and
+// zero in the others. Returns the reassembled length, or -1 when t has no layout
+// or its layout does not fit in out (out may then hold part of the record).
+int PackRecord(const Tabl* t, const unsigned char* raw, int rawlen,
+               unsigned char (&out)[kRecWorkArea]);
 
 // Attribute (predicate) names by id; several names recur under different ids.
 constexpr int kPredCount = 97;

@@ -1,0 +1,36 @@
+#include "support/capture.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+Captured Capture(const std::function<void()>& call) {
+  std::fflush(nullptr);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  call();
+  std::fflush(nullptr);
+  Captured c;
+  c.out = testing::internal::GetCapturedStdout();
+  c.err = testing::internal::GetCapturedStderr();
+  return c;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::string TempPath(const std::string& name) {
+  std::string path = testing::TempDir();
+  if (!path.empty() && path.back() != '/') path += '/';
+  // Test cases may run side by side in separate processes.
+  path += std::to_string(getpid()) + "_" + name;
+  std::remove(path.c_str());
+  return path;
+}

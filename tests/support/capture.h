@@ -1,0 +1,25 @@
+// Captures what a call writes to standard output and standard error, and reads
+// whole files, for tests of everything that reports.
+#ifndef TESTS_SUPPORT_CAPTURE_H_
+#define TESTS_SUPPORT_CAPTURE_H_
+
+#include <functional>
+#include <string>
+
+struct Captured {
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs call with both streams captured (C stdio and file descriptors alike).
+// Captures do not nest.
+Captured Capture(const std::function<void()>& call);
+
+// The whole content of the file at path; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// A path for a new file named after name (and the process) in the test's
+// temporary folder; any file already there is removed.
+std::string TempPath(const std::string& name);
+
+#endif  // TESTS_SUPPORT_CAPTURE_H_
