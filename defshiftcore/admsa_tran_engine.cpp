@@ -1,0 +1,431 @@
+#include "admsa_tran_engine.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "admsa_errs.h"
+#include "admsa_tab.h"
+#include "admsa_tran.h"
+
+namespace {
+
+constexpr int kSlots = 5;          // destinations one record may feed
+constexpr int kResourceLen = 20;   // CurrentResource: 19 characters and a terminator
+constexpr int kCutArea = 32;       // work area of action kCutAppend
+constexpr int kKeyPred = 0;        // predicate id of _Key
+constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
+
+// Predicate ids quoted although their names hold none of MatchStrings.
+constexpr int kTAVOPasswordPred = 62;
+constexpr int kOpIDPred = 64;
+constexpr int kRemoteCodePagePred = 75;
+
+// The field bytes that Rec::field gives, without the terminator it appends. An
+// empty view means that the field could not be located in the record.
+struct FieldBytes {
+  const unsigned char* data = nullptr;
+  int len = 0;
+
+  explicit FieldBytes(const Buffer* b) {
+    if (b != nullptr && b->len() > 0) {
+      data = b->data();
+      len = b->len() - 1;
+    }
+  }
+  bool located() const { return data != nullptr; }
+  // The field as a text: its bytes up to the first NUL.
+  std::string text() const {
+    if (data == nullptr) return std::string();
+    const void* nul = std::memchr(data, '\0', static_cast<size_t>(len));
+    const int n =
+        nul != nullptr ? static_cast<int>(static_cast<const unsigned char*>(nul) - data) : len;
+    return std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
+  }
+};
+
+bool IsAllBlank(const std::string& s, size_t from, size_t to) {
+  for (size_t i = from; i < to && i < s.size(); ++i) {
+    if (s[i] != ' ') return false;
+  }
+  return true;
+}
+
+// The file base name: the name without its extension and without a leading "DATA\".
+// Returns false when the field holds no name at all.
+bool BaseName(const std::string& field, std::string* value) {
+  if (IsAllBlank(field, 0, field.size())) return false;
+  size_t cut = field.size();
+  for (size_t i = field.size(); i-- > 0;) {
+    // An extension belongs to the last path component; a '.' in a directory name
+    // must not cut the file's name away.
+    if (field[i] == '\\') break;
+    if (field[i] == '.') {
+      // A '.' that opens its component (".PROFILE", or one behind blanks) starts
+      // a name rather than an extension.
+      const size_t slash = field.rfind('\\', i);
+      const size_t start = slash == std::string::npos ? 0 : slash + 1;
+      if (!IsAllBlank(field, start, i)) cut = i;
+      break;
+    }
+  }
+  std::string name = field.substr(0, cut);
+  if (name.size() > 5 && strncasecmp(name.c_str(), "DATA\\", 5) == 0 &&
+      !IsAllBlank(name, 5, name.size())) {
+    name.erase(0, 5);
+  }
+  *value = name;
+  return true;
+}
+
+// The file name: the text after the last backslash, or the whole field when it
+// names no directory. A field that begins with a blank holds no file name.
+bool FileName(const std::string& field, std::string* value) {
+  if (field.empty() || field[0] == ' ') return false;
+  const size_t slash = field.rfind('\\');
+  *value = slash == std::string::npos ? field : field.substr(slash + 1);
+  return true;
+}
+
+// The index of the first code of the field's code list that equals the field, or
+// the number of codes when none does. Codes are compared like strncmp: at most len
+// characters, stopping early where either text ends.
+int CodeIndex(const Entry& e, const FieldBytes& f) {
+  if (e.len <= 0 || e.perm == nullptr) return 0;
+  int p = 0;
+  for (const char* code = e.perm; code[0] != '\0'; code += e.len, ++p) {
+    bool same = true;
+    for (int k = 0; k < e.len; ++k) {
+      const char a = code[k];
+      const char b = k < f.len ? static_cast<char>(f.data[k]) : '\0';
+      if (a != b) {
+        same = false;
+        break;
+      }
+      if (a == '\0') break;
+    }
+    if (same) return p;
+  }
+  return p;
+}
+
+// The little-endian number held in the first min(len, 4) bytes of the field.
+int32_t FieldNumber(const Entry& e, const FieldBytes& f) {
+  uint32_t n = 0;
+  const int bytes = std::min(std::min(e.len, 4), f.len);
+  for (int i = bytes - 1; i >= 0; --i) n = (n << 8) | f.data[i];
+  return static_cast<int32_t>(n);
+}
+
+std::string Decimal(long long n) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%lld", n);
+  return text;
+}
+
+// The operand of an arithmetic text: like atoi, but clamped so that no input can
+// overflow the arithmetic that follows.
+long long Operand(const char* s) {
+  while (*s != '\0' && std::isspace(static_cast<unsigned char>(*s))) ++s;
+  const bool negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  long long n = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    if (n < 0x7fffffffLL) n = n * 10 + (*s - '0');
+  }
+  if (n > 0x7fffffffLL) n = 0x7fffffffLL;
+  return negative ? -n : n;
+}
+
+// ":<op><operand>" applied to number. A division by zero leaves the number as it is,
+// as an unknown operator does: the source value is kept rather than lost.
+long long Arithmetic(const char* instruction, int32_t number) {
+  const char op = instruction[1];
+  const long long n = op != '\0' ? Operand(instruction + 2) : 0;
+  switch (op) {
+    case '*':
+      return number * n;
+    case '+':
+      return number + n;
+    case '-':
+      return number - n;
+    case '/':
+      return n != 0 ? number / n : number;
+    default:
+      return number;
+  }
+}
+
+const char* PredName(int dpred) {
+  return dpred >= 0 && dpred < kPredCount && prednames[dpred] != nullptr ? prednames[dpred] : "";
+}
+
+void Discard(ListBP* definition) {
+  for (int i = 1; BPair* pair = definition->get(i); ++i) delete pair;
+  delete definition;
+}
+
+// One translation pass. CurrentResource outlives records and rule sets: it holds
+// the last key taken, which a password rule later in the same set reuses.
+class Pass {
+ public:
+  explicit Pass(Forcfg* out) : out_(out) {
+    std::memset(CurrentResource, 0, sizeof CurrentResource);
+  }
+
+  void Run(const TTableRow* table, const Config* conf) {
+    for (const TTableRow* row = table; row->trans != nullptr; ++row) {
+      const int sftab = row->sftab;
+      Error.Report("\n Translating source table: %s",
+                   sftab >= 0 && sftab < kTableNames ? TableName[sftab] : "");
+      if (row->sdtab < 0 || row->sdtab >= Config::kTables) continue;
+      const ListR& records = conf->tab[row->sdtab];
+      for (int i = 1; const Rec* rec = records.get(i); ++i) Record(*row, *rec);
+    }
+  }
+
+ private:
+  struct Slot {
+    ListBP* curl;
+    int dstz;
+  };
+
+  // kMismatch: the rule pairs the field with a mapping meant for another type.
+  enum Outcome { kKeep, kDropped, kMismatch };
+
+  void Record(const TTableRow& row, const Rec& rec) {
+    coffin_ = 0;
+    for (Slot& slot : curls_) slot = Slot{new ListBP, -1};
+    for (int j = 0; row.trans[j].sfield != kEndField; ++j) {
+      if (!Rule(row, rec, row.trans[j], j)) break;
+    }
+    for (Slot& slot : curls_) {
+      if (coffin_ == 0 && slot.dstz >= 0 && slot.curl->get(1) != nullptr) {
+        out_->add(slot.dstz, slot.curl);
+      } else {
+        Discard(slot.curl);
+      }
+      slot = Slot{nullptr, -1};
+    }
+  }
+
+  // Applies rule j; false when the record's rules must end (its field is missing
+  // from the layout, which rejects the record).
+  bool Rule(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, int j) {
+    std::string value;
+    if (r.sfield == kConstantField) {
+      value = r.mapping.text != nullptr ? r.mapping.text : "";
+      Finish(r, j, &value);
+      return true;
+    }
+    const Entry* e = Rec::format(row.sftab, r.sfield);
+    if (e == nullptr) {
+      coffin_ = 1;
+      return false;
+    }
+    const std::unique_ptr<Buffer> buffer(rec.field(row.sftab, row.sdtab, r.sfield));
+    const FieldBytes field(buffer.get());
+    // A field that the record cannot give has already been reported; the record
+    // keeps its other attributes.
+    if (!field.located()) return true;
+
+    Outcome outcome = kMismatch;
+    if (e->ctype == kCharField) {
+      outcome = Characters(row, rec, r, *e, field, &value);
+    } else if (e->ctype == kNumberField) {
+      outcome = Number(r, *e, field, &value);
+    }
+    if (outcome == kMismatch) Error.Report(38, e->ctype, j);
+    if (outcome != kKeep) return true;
+
+    if (r.mapping.kind == Mapping::kKind && r.mapping.code == kSpread) {
+      Spread(r, value);
+    } else {
+      Finish(r, j, &value);
+    }
+    return true;
+  }
+
+  Outcome Characters(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, const Entry& e,
+                     const FieldBytes& field, std::string* value) {
+    const Mapping& m = r.mapping;
+    if (m.kind == Mapping::kKind) {
+      switch (m.code) {
+        case kCopy:
+        case kSpread:
+          *value = field.text();
+          return kKeep;
+        case kBaseName:
+          return BaseName(field.text(), value) ? kKeep : kDropped;
+        case kFileName:
+          return FileName(field.text(), value) ? kKeep : kDropped;
+        case kPasswordReset:
+          Error.Report("      > Password for %s reset to %s", CurrentResource, CurrentResource);
+          *value = CurrentResource;
+          return kKeep;
+        default:
+          return kMismatch;
+      }
+    }
+    if (m.kind != Mapping::kValueMap || m.vmap == nullptr) return kMismatch;
+
+    const int p = CodeIndex(e, field);
+    if (p >= kMapEntries) return kDropped;
+    const MapEntry& entry = m.vmap->e[p];
+    if (entry.kind == MapEntry::kText) {
+      *value = entry.text;
+      return kKeep;
+    }
+    switch (entry.action) {
+      case kCopyValue:
+        *value = field.text();
+        return kKeep;
+      case kOtherField: {
+        const std::unique_ptr<Buffer> other(rec.field(row.sftab, row.sdtab, r.othersf));
+        const FieldBytes second(other.get());
+        if (!second.located()) return kDropped;
+        *value = second.text();
+        return kKeep;
+      }
+      case kReject:
+        coffin_ = 1;
+        return kDropped;
+      case kClearReject:
+        coffin_ = 0;
+        return kDropped;
+      case kCutAppend: {
+        char area[kCutArea];
+        std::snprintf(area, sizeof area, "%s", field.text().c_str());
+        if (char* blank = std::strchr(area, ' ')) *blank = '\0';
+        const MapEntry* next = p + 1 < kMapEntries ? &m.vmap->e[p + 1] : nullptr;
+        if (next != nullptr && next->kind == MapEntry::kText) {
+          const size_t used = std::strlen(area);
+          std::snprintf(area + used, sizeof area - used, "%s", next->text);
+        }
+        *value = area;
+        return kKeep;
+      }
+      default:
+        return kDropped;
+    }
+  }
+
+  Outcome Number(const DirFieldTrans& r, const Entry& e, const FieldBytes& field,
+                 std::string* value) {
+    const int32_t number = FieldNumber(e, field);
+    const Mapping& m = r.mapping;
+    if (m.kind == Mapping::kKind && (m.code == kCopy || m.code == kSpread)) {
+      *value = Decimal(number);
+      return kKeep;
+    }
+    if (m.kind != Mapping::kRangeMap || m.rmap == nullptr) return kMismatch;
+    for (const RangeEntry& range : m.rmap->e) {
+      if (range.to >= range.from && (number < range.from || number > range.to)) continue;
+      const MapEntry& str = range.str;
+      if (str.kind == MapEntry::kText) {
+        *value = str.text[0] == ':' ? Decimal(Arithmetic(str.text, number)) : str.text;
+        return kKeep;
+      }
+      switch (str.action) {
+        case kCopyValue:
+          *value = Decimal(number);
+          return kKeep;
+        case kReject:
+          coffin_ = 1;
+          return kDropped;
+        case kClearReject:
+          coffin_ = 0;
+          return kDropped;
+        default:
+          return kDropped;
+      }
+    }
+    return kDropped;
+  }
+
+  // Adds the value, as it stands, to every definition of the class committed so far.
+  void Spread(const DirFieldTrans& r, const std::string& value) {
+    if (r.dstanid < 0 || r.dstanid >= Forcfg::kClasses) return;
+    const char* name = PredName(r.dpred);
+    const ListLP& definitions = out_->stz[r.dstanid];
+    for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
+      BPair* pair = new BPair;
+      pair->one.setstr(name);
+      pair->two.setstr(value.c_str());
+      definition->add(pair);
+    }
+  }
+
+  void Finish(const DirFieldTrans& r, int j, std::string* value) {
+    if (r.dpred == kKeyPred) {
+      Error.Report(" .... resource '%s' processed", value->c_str());
+      std::memset(CurrentResource, 0, sizeof CurrentResource);
+      std::snprintf(CurrentResource, sizeof CurrentResource, "%s", value->c_str());
+    }
+    const size_t kept = value->find_last_not_of(' ');
+    value->erase(kept == std::string::npos ? 0 : kept + 1);
+    if (NeedsQuotes(r.dpred) == 1) *value = kQuote + *value + kQuote;
+    Place(r, j, *value);
+  }
+
+  void Place(const DirFieldTrans& r, int j, const std::string& value) {
+    const char* name = PredName(r.dpred);
+    for (Slot& slot : curls_) {
+      if (slot.dstz == r.dstanid) {
+        for (int i = 1; BPair* pair = slot.curl->get(i); ++i) {
+          if (std::strcmp(pair->one.data(), name) != 0) continue;
+          const char join[2] = {static_cast<char>(r.othersf & 0xff), '\0'};
+          if (join[0] != '\0') pair->two.constr(join);
+          pair->two.constr(value.c_str());
+          return;
+        }
+        slot.curl->add(NewPair(name, value));
+        return;
+      }
+      if (slot.dstz == -1) {
+        slot.dstz = r.dstanid;
+        slot.curl->add(NewPair(name, value));
+        return;
+      }
+    }
+    Error.Report(37, j);
+  }
+
+  static BPair* NewPair(const char* name, const std::string& value) {
+    BPair* pair = new BPair;
+    pair->one.setstr(name);
+    pair->two.setstr(value.c_str());
+    return pair;
+  }
+
+  Forcfg* out_;
+  Slot curls_[kSlots] = {};
+  int coffin_ = 0;
+  char CurrentResource[kResourceLen];
+};
+
+}  // namespace
+
+void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
+  if (table == nullptr || conf == nullptr || out == nullptr) return;
+  Pass(out).Run(table, conf);
+}
+
+Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
+
+int NeedsQuotes(int FieldID) {
+  if (FieldID < 0 || FieldID >= kPredCount || prednames[FieldID] == nullptr) return 0;
+  const char* name = prednames[FieldID];
+  for (const char* match : MatchStrings) {
+    if (match == nullptr || match[0] == '\0') break;
+    if (std::strstr(name, match) != nullptr) return 1;
+  }
+  return FieldID == kTAVOPasswordPred || FieldID == kOpIDPred || FieldID == kRemoteCodePagePred ? 1
+                                                                                                : 0;
+}

@@ -1,0 +1,20 @@
+// The translation pass behind Forcfg::Forcfg, open to any table of rule sets so
+// that the engine can be driven by tables other than TTable.
+#ifndef DEFSHIFTCORE_ADMSA_TRAN_ENGINE_H_
+#define DEFSHIFTCORE_ADMSA_TRAN_ENGINE_H_
+
+#include "admsa_conv.h"
+#include "admsa_supp.h"
+
+// Applies the rule sets of table, in order up to its row whose trans is null, to the
+// records of *conf, and appends every definition it commits to the class lists of
+// *out (Forcfg::add). Writes its log lines and numbered messages through Error.
+// Neither changes nor keeps conf; every pair it makes holds its own copies of name
+// and value. Forcfg::Forcfg(conf) is this pass over TTable.
+//
+// Per record: every rule runs (a field missing from its layout rejects the record
+// and ends its rules); then each destination that received a pair is committed,
+// unless the record ends rejected, in which case its pairs are released.
+void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out);
+
+#endif  // DEFSHIFTCORE_ADMSA_TRAN_ENGINE_H_
