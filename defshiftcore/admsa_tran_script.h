@@ -1,0 +1,115 @@
+// The resource definition record on its way into the command file: the checks
+// that decide whether a translated definition is migrated, and the remarks and
+// tavoadd/tavoupdate commands that it is written as.
+#ifndef DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_
+#define DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The transactions that the earlier release supplied with its own system, four
+// characters each, ended by a null entry. Definitions of these are not migrated.
+constexpr int kDeleteTransCount = 40;
+extern const char* const TD_DeleteTransIds[kDeleteTransCount + 1];
+// Names of the earlier release's own files and programs begin with this.
+extern const char FD_SysFilePrefix[];
+
+// Formats of the attribute text and of the command lines.
+extern const char PairTemplate[];      // attribute name, value
+extern const char AddTemplate[];       // class code, region, resource name
+extern const char UpdateTemplate[];    // class code, region, resource name; ends in a blank
+extern const char UpdateTemplateRD[];  // region; ends in a blank
+
+// The whole text that Format makes of the arguments, whatever its length.
+std::string ScriptFormat(const char* Format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes Line and a newline to the command file hFile. Every line of the command
+// file goes through here, so that what the command interpreter reads is decided
+// in one place. A null hFile writes nothing.
+void ScriptWriteLine(FILE* hFile, const std::string& Line);
+
+// One resource definition: its name, class, region and up to 32 attribute texts
+// of the form name=value. Values that need quoting carry the two-character escape
+// \" at both ends, as the translation made them.
+//
+// Made by the command file writer for one definition: filled by Add, checked by
+// Verify, written by CreateScript when Verify returned 1, then destroyed. The
+// record owns copies of every text it is given.
+class AttrToScript {
+ public:
+  static constexpr int kMaxAttributes = 32;
+
+  // Type: the class id, WDid to RDid. When Type is outside that range, or Name or
+  // Region is null, the record is not initialised: it takes no attributes, Verify
+  // refuses it and CreateScript writes nothing.
+  AttrToScript(const char* Name, int Type, const char* Region);
+  ~AttrToScript();
+  AttrToScript(const AttrToScript&) = delete;
+  AttrToScript& operator=(const AttrToScript&) = delete;
+
+  // Adds the attribute text Attr=Value, without its trailing blanks. A record that
+  // already holds 32 attributes drops it and logs that it is not migrated.
+  void Add(const char* Attr, const char* Value);
+
+  // Applies the check of the definition's class: 1 when the definition is to be
+  // migrated, 0 when it is refused (the reason is logged). A check may amend
+  // attributes: a terminal's NetName that conflicts with its ModelId is reset to
+  // the quoted empty value (logged), a queue that is not intrapartition loses its
+  // TriggerLevel (not logged).
+  int Verify();
+
+  // Writes the definition to hFile: the remarks showing its stanza entries, then
+  // its tavoadd line (not for the region definition) and one tavoupdate line for
+  // every two attributes. A region definition without attributes writes nothing.
+  void CreateScript(FILE* hFile);
+
+  int initok() const { return InitOk; }
+
+ private:
+  // Stores a copy of the whole attribute text Attr, without its trailing blanks;
+  // always 0.
+  int AddAttribute(const char* Attr);
+  // The first attribute whose text begins, ignoring case, with the prednames name
+  // of AttrID, and its position in *rIndex; null and -1 when there is none.
+  const char* RetrieveAttribute(int AttrID, int* rIndex) const;
+  // The attribute at position Index, or null when there is none.
+  const char* RetrieveAttributeX(int Index) const;
+  // Replace the whole attribute text with Value (trailing blanks removed), keeping
+  // its position: 0, or -1 when not initialised or there is no such attribute.
+  int ReplaceAttribute(int AttrID, const char* Value);
+  int ReplaceAttributeX(int Index, const char* Value);
+  // Remove the attribute, closing the gap: 0, or -1 when not initialised or there
+  // is no such attribute.
+  int DeleteAttribute(int AttrID);
+  int DeleteAttributeX(int Index);
+  // 1 when attribute AttrID exists and the text after its first "=" equals
+  // TestString exactly; else 0. *rIndex as for RetrieveAttribute.
+  int Test(int AttrID, const char* TestString, int* rIndex) const;
+
+  int VerifyWD();
+  int VerifyTDD();
+  int VerifyFD();
+  int VerifyPD();
+  int VerifyTD();
+  // Logs "      > (<description>)" when attribute DescID exists.
+  void LogDescription(int DescID) const;
+  // Name of the definition in log lines: the region for the region definition.
+  const char* ShownName() const;
+
+  // Source with every \" reduced to a plain double quote.
+  static std::string ModifyQuotes(const char* Source);
+  // The command lines of the definition, in order, into *rCommandArray; always 0.
+  int BuildCommand(std::vector<std::string>* rCommandArray) const;
+  void ShowStanza(FILE* hFile) const;
+
+  int InitOk;
+  char* ResourceName;  // owned
+  char ResourceType[5];
+  int ResourceID;
+  char* RegionName;  // owned
+  int iResourceAttributes;
+  char* Attributes[kMaxAttributes];  // owned; the first iResourceAttributes are set
+};
+
+#endif  // DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_
