@@ -42,7 +42,8 @@ class FMFile {
 };
 
 // The control-file store: reads the earlier release's control file record by
-// record through the File Manager.
+// record through the File Manager. Each openinfile connects again with a new
+// record buffer; the buffer is released by the next openinfile or the destructor.
 class OmbrelFile : public FMFile {
  public:
   // name: the control file's file description name, without path or extension.
@@ -58,9 +59,10 @@ class OmbrelFile : public FMFile {
   InRec* readrec() override;
 
  private:
-  int first;          // 1 from a successful open until the first read has sent "ID"
-  Buffer* dbuff;      // the record buffer, made by openinfile; owned
-  char PCBName[9];    // the PCB chosen by openinfile, NUL-terminated
+  int first;        // 1 from a successful open until the first read has sent "ID"
+  Buffer* dbuff;    // the record buffer, made by openinfile; owned
+  char PCBName[9];  // the PCB chosen by openinfile, NUL-terminated
+  bool opened;      // from a successful openinfile to closefile: readrec may ask
 };
 
 // The command-file store: writes the command file of tavoadd/tavoupdate commands.
@@ -77,13 +79,17 @@ class HumanFile : public FMFile {
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
-  // per-class counts in the report; 0.
+  // per-class counts in the report; 0. -1, with nothing done, when no file is open.
   int GenerateCommandScript(Forcfg* OutputCfg) override;
 
   // Writes the header to the open file.
   void writeheader();
 
  private:
+  // Checks one definition of class cls and writes it when it passes; whether it
+  // was written.
+  bool WriteDefinition(const ListBP& definition, int cls);
+
   FILE* hFile;   // the open command file, or null
   char* region;  // owned copy of the region name
 };

@@ -1,0 +1,113 @@
+// Requests to the File Manager: the one request block and parameter list, the
+// two request builders, and the connect, PCB search and disconnect sequences of
+// the control-file store.
+//
+// Nothing here writes a message: every status goes back to the caller. Statuses
+// are two ASCII characters packed like a function code ("MI" is 0x4D49), 0 for
+// success. The request block and the parameter list are global and shared by
+// every request, so none of these operations is reentrant.
+#ifndef DEFSHIFTCORE_QVBUTSFS_H_
+#define DEFSHIFTCORE_QVBUTSFS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "qrlnt/qrlnt.h"
+
+// Statuses that mean something to the callers.
+constexpr uint16_t kStatusMoreNames = QrlCode('M', 'I');  // more PCB names follow
+constexpr uint16_t kStatusYP = QrlCode('Y', 'P');         // "GF" accepted
+
+#pragma pack(push, 1)
+
+// One key segment of a PCB description, 8 bytes.
+struct _PCBInfo {
+  uint8_t SegType;
+  uint16_t SegLength;
+  uint16_t SegOffset;
+  uint8_t ColVal;
+  uint8_t NulVal;
+  uint8_t UsrData;
+};
+
+// The description of a PCB, 297 bytes: the reply data of "RH".
+struct _RHBuffer {
+  uint8_t Filler1[18];
+  uint16_t RecLen;
+  uint16_t SplitSize;
+  char DBDName[8];  // file description read by the PCB, filled with blanks
+  char PathName[64];
+  uint8_t NumIndices;
+  uint8_t NumSegs;
+  uint8_t KeyClass;
+  _PCBInfo PCBInfo[25];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(_PCBInfo) == 8, "key segment size");
+static_assert(offsetof(_PCBInfo, SegLength) == 1, "SegLength");
+static_assert(offsetof(_PCBInfo, SegOffset) == 3, "SegOffset");
+static_assert(offsetof(_PCBInfo, UsrData) == 7, "UsrData");
+static_assert(sizeof(_RHBuffer) == 297, "PCB description size");
+static_assert(offsetof(_RHBuffer, RecLen) == 18, "RecLen");
+static_assert(offsetof(_RHBuffer, DBDName) == 22, "DBDName");
+static_assert(offsetof(_RHBuffer, PathName) == 30, "PathName");
+static_assert(offsetof(_RHBuffer, NumSegs) == 95, "NumSegs");
+static_assert(offsetof(_RHBuffer, PCBInfo) == 97, "PCBInfo");
+static_assert(offsetof(_RHBuffer, PCBInfo) + offsetof(_PCBInfo, UsrData) == 104,
+              "UsrData of the first key segment");
+
+// The request block and the parameter list of every request: zero when the
+// library is loaded and never cleared. A request rewrites only the fields it
+// sets; the rest keep what the previous exchange left.
+extern QRL_CPRB CPRB;
+extern SFS_PARMLIST_s PARMLIST;
+
+// The file server's name, "SHFILEQV".
+extern const char SfsName[];
+
+// Fills CPRB and sends it. FnCode: its first two characters name the request.
+// On entry RepParmLen and RepDataLen are the capacities of RepParm and RepData;
+// on return they hold the lengths that came back, whatever the status. An area
+// may be null when its length or capacity is 0. ServerName: at most its first 8
+// characters are sent, filled with blanks (null sends 8 blanks).
+// Returns the status, the low 16 bits of QRSEND's result, as a signed number.
+int16_t MakeReq(const char* FnCode, uint16_t ReqParmLen, void* ReqParm, uint16_t ReqDataLen,
+                void* ReqData, uint16_t& RepParmLen, void* RepParm, uint16_t& RepDataLen,
+                void* RepData, const char* ServerName);
+
+// Sends a request to a file server with PARMLIST as request parameter and reply
+// parameter area. PCBName null leaves the PCB name in PARMLIST as it is;
+// otherwise at most its first 8 characters go there, filled with blanks. With
+// RepDataLen null the reply data goes to a 20-byte scratch area and is dropped;
+// otherwise *RepDataLen is the capacity of RepData and comes back holding the
+// length received. Returns the status as MakeReq does.
+int16_t MakeSFSReq(const char* FnCode, uint16_t ReqDataLen, void* ReqData, uint16_t* RepDataLen,
+                   void* RepData, const char* PCBName, const char* ServerName);
+
+// Connects to the file server ServerName: "IN" to "SPV", then "GF", "OO", "IL"
+// and "BT". Returns 0 when connected, otherwise the status of the "IN", "GF" or
+// "OO" that failed ("YP" counts as success of "GF"). The requests already sent
+// are not undone.
+uint16_t ConnectSFS(const char* ServerName);
+
+// Searches the PCBs of ServerName for one that reads the file description
+// DBDName and whose first key segment carries every bit of KeyNum in its UsrData.
+// The name is compared without regard to case on as many characters as it has,
+// so a shorter name also matches names that begin with it; an empty name or one
+// longer than 8 characters matches nothing. PCBName: a 9-character area that
+// receives the PCB's name (NUL-terminated, trailing blanks removed), or an empty
+// text. Returns 1 when a PCB was found, 0 otherwise. The search always ends: it
+// stops when the server has no more names, when a reply brings no name that was
+// not already examined, or after kMaxPCBQueries name queries.
+uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const char* ServerName);
+
+// Upper bound of "QP" name queries in one search.
+constexpr int kMaxPCBQueries = 256;
+
+// Disconnects from the file server: "ET", "HL" (PCB name left as it is), "CO"
+// (PCB name blank). Every status is ignored.
+void DisConnectSFS(const char* ServerName);
+
+#endif  // DEFSHIFTCORE_QVBUTSFS_H_

@@ -1,0 +1,187 @@
+#include "qrlnt/ctf_image.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <vector>
+
+namespace ctf {
+
+namespace {
+
+constexpr size_t kStreamBuffer = 1 << 16;
+
+}  // namespace
+
+ImageReader::~ImageReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void ImageReader::Fail(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  error_ = path_ + ": " + text;
+}
+
+int ImageReader::Open(const char* path) {
+  if (file_ != nullptr) std::fclose(file_);
+  path_ = path;
+  error_.clear();
+  records_ = 0;
+  file_ = std::fopen(path, "rb");
+  if (file_ == nullptr) {
+    Fail("%s", std::strerror(errno));
+    return -1;
+  }
+  // Large images are read in big steps; records are small.
+  std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+  return Rewind();
+}
+
+int ImageReader::Rewind() {
+  if (file_ == nullptr) {
+    Fail("not open");
+    return -1;
+  }
+  std::rewind(file_);
+  char magic[kMagicLen];
+  if (std::fread(magic, 1, sizeof magic, file_) != sizeof magic ||
+      std::memcmp(magic, kImageMagic, kMagicLen) != 0) {
+    if (std::ferror(file_)) {
+      Fail("%s", std::strerror(errno));
+    } else {
+      Fail("not a control-file image (it does not start with \"%s\")", kImageMagic);
+    }
+    return -1;
+  }
+  offset_ = kMagicLen;
+  index_ = 1;
+  return 0;
+}
+
+int ImageReader::Next(unsigned char* buf, int* len) {
+  *len = 0;
+  if (file_ == nullptr) {
+    Fail("not open");
+    return -1;
+  }
+  unsigned char head[2];
+  const size_t got = std::fread(head, 1, sizeof head, file_);
+  if (got == 0 && std::feof(file_)) return 0;
+  if (got != sizeof head) {
+    if (std::ferror(file_)) {
+      Fail("%s", std::strerror(errno));
+    } else {
+      Fail("record %ld at byte %ld: the length is cut off", index_, offset_);
+    }
+    return -1;
+  }
+  const int n = head[0] | (head[1] << 8);
+  if (n > kMaxRecordLen) {
+    Fail("record %ld at byte %ld: length %d is over %d", index_, offset_, n, kMaxRecordLen);
+    return -1;
+  }
+  const size_t body = std::fread(buf, 1, static_cast<size_t>(n), file_);
+  if (body != static_cast<size_t>(n)) {
+    if (std::ferror(file_)) {
+      Fail("%s", std::strerror(errno));
+    } else {
+      Fail("record %ld at byte %ld: %d bytes announced, %zu present", index_, offset_, n, body);
+    }
+    return -1;
+  }
+  *len = n;
+  offset_ += 2 + n;
+  ++index_;
+  return 1;
+}
+
+int ImageReader::Validate() {
+  if (Rewind() != 0) return -1;
+  std::vector<unsigned char> record(kMaxRecordLen);
+  long count = 0;
+  int len = 0;
+  int rc;
+  while ((rc = Next(record.data(), &len)) == 1) ++count;
+  if (rc != 0) return -1;
+  records_ = count;
+  return Rewind();
+}
+
+ImageWriter::~ImageWriter() { Abandon(); }
+
+void ImageWriter::Fail(const char* what) { error_ = temp_ + ": " + what; }
+
+void ImageWriter::Abandon() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  std::remove(temp_.c_str());
+}
+
+int ImageWriter::Open(const char* path) {
+  Abandon();
+  path_ = path;
+  temp_ = path_ + ".tmp";
+  error_.clear();
+  file_ = std::fopen(temp_.c_str(), "wb");
+  if (file_ == nullptr) {
+    Fail(std::strerror(errno));
+    return -1;
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+  if (std::fwrite(kImageMagic, 1, kMagicLen, file_) != static_cast<size_t>(kMagicLen)) {
+    Fail(std::strerror(errno));
+    Abandon();
+    return -1;
+  }
+  return 0;
+}
+
+int ImageWriter::Put(const unsigned char* data, int len) {
+  if (file_ == nullptr) {
+    error_ = path_ + ": not open";
+    return -1;
+  }
+  if (len < 0 || len > kMaxRecordLen) {
+    error_ = path_ + ": record length out of range";
+    return -1;
+  }
+  const unsigned char head[2] = {static_cast<unsigned char>(len & 0xFF),
+                                 static_cast<unsigned char>(len >> 8)};
+  if (std::fwrite(head, 1, sizeof head, file_) != sizeof head ||
+      (len > 0 &&
+       std::fwrite(data, 1, static_cast<size_t>(len), file_) != static_cast<size_t>(len))) {
+    Fail(std::strerror(errno));
+    Abandon();
+    return -1;
+  }
+  return 0;
+}
+
+int ImageWriter::Commit() {
+  if (file_ == nullptr) {
+    error_ = path_ + ": not open";
+    return -1;
+  }
+  const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+  const int saved = errno;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed) {
+    Fail(std::strerror(flushed ? errno : saved));
+    std::remove(temp_.c_str());
+    return -1;
+  }
+  if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+    error_ = path_ + ": " + std::strerror(errno);
+    std::remove(temp_.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace ctf
