@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 
-.PHONY: all build demo test test-asan clean
+.PHONY: all build demo test test-asan bench fuzz clean
 
 all: build
 
@@ -11,11 +11,24 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Builds everything, then migrates the bundled sample control file.
+demo: build
+	bash samples/demo.sh $(BUILD)
+
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
-	@echo "defshift is not able to run a migration yet."
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan:
+	bash tests/asan.sh $(ASAN_BUILD) $(JOBS)
+
+# Migration time and memory for large generated control files.
+bench: build
+	bash bench/run.sh $(BUILD)
+
+# Bounded fuzzing of the migration and of the option scan.
+fuzz:
+	bash tests/fuzz/run.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,2 +1,188 @@
-// defshift: the console program. Scans the command line and calls transmain.
-int main() { return 0; }
+// defshift: the console program. Prints the banner, scans the options, fills one
+// migration request and hands it to transmain in libdefshiftcore, which does the
+// whole migration and writes the report.
+//
+// Exit status: 0 when the usage text was shown or the migration ran to its end,
+// 1 when a required option is missing or the migration failed.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "defshiftcore.h"
+
+namespace {
+
+const char kDefaultOutput[] = "migratetavo.cmd";
+const char kDefaultLog[] = "defshift.log";
+
+enum OptionBit : uint32_t {
+  kSourceBit = 1,
+  kOutputBit = 2,
+  kLogBit = 4,
+  kRegionBit = 8,
+};
+
+char* CopyText(const char* text) {
+  char* copy = strdup(text);
+  if (copy == nullptr) {
+    std::fprintf(stderr, "Couldn't obtain %zu bytes\n", std::strlen(text) + 1);
+    std::exit(1);
+  }
+  return copy;
+}
+
+void Banner() {
+  std::printf("\n--------------------------------------------------------------\n");
+  std::printf("%s\n", NewTAVOName2);
+  std::printf("%s\n", Copyright);
+  std::printf("%s utility for %s\n", Title, OldTAVOName2);
+  std::printf("--------------------------------------------------------------\n");
+}
+
+void Help() {
+  std::printf("defshift: migrate control file definitions from %s\n", OldTAVOName2);
+  std::printf("               to the format required for %s.\n", NewTAVOName);
+  std::printf("\nThis command generates a command file which can be run to update\n");
+  std::printf("the permanent database for a specified region with resource definitions\n");
+  std::printf("migrated from %s.\n", OldTAVOName2);
+  std::printf("Usage:\n");
+  std::printf("\tdefshift -i SourceFile -r Region [-o OutputFile] [-l [LogFile]]] \n");
+  std::printf("where:\n");
+  std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
+  std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
+  std::printf(
+      "\tRegion    \tis the name of the region for which the commands are to be generated.\n");
+  std::printf("\tOutputFile\tis the output file to be generated containing the\n");
+  std::printf("\t          \t%s stanza file definitions.\n", NewTAVOName);
+  std::printf("\t          \tIf not specified, defaults to %s.\n", kDefaultOutput);
+  std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
+  std::printf("\t          \tIf omitted, messages are logged to the console.\n");
+  std::printf("\t          \tIf the flag is specified without a filename, messages\n");
+  std::printf("\t          \tare logged to \"%s\"\n", kDefaultLog);
+  std::printf("NOTE: You must have the %s File Manager installed\n", OldTAVOName);
+  std::printf("and running to execute this command.\n\n");
+}
+
+bool IsOptionLead(char c) { return c == '-' || c == '/'; }
+
+// Stores a copy of AssociatedData in *OutputBuffer (the last occurrence of an option
+// wins). Returns 0 when stored or ignored as empty, -1 when refused.
+int SetOption(const char* OptionFlag, const char* AssociatedData, const char* OptionDescription,
+              char** OutputBuffer) {
+  if (AssociatedData == nullptr) {
+    std::printf("Option '%s' requires a value for %s\n", OptionFlag, OptionDescription);
+    return -1;
+  }
+  const size_t iArgLen = std::strlen(AssociatedData);
+  if (iArgLen == 0) {
+    std::printf("Option '%s' has no data associated with it and is ignored\n", OptionFlag);
+    return 0;
+  }
+  if (IsOptionLead(AssociatedData[0])) {
+    std::printf("Option '%s' requires a value for %s\n", OptionFlag, OptionDescription);
+    return -1;
+  }
+  std::free(*OutputBuffer);
+  *OutputBuffer = CopyText(AssociatedData);
+  return 0;
+}
+
+// Releases the texts of the request when main returns, whatever path it takes.
+struct RequestTexts {
+  AdmSAMigrationData* md;
+  ~RequestTexts() {
+    std::free(md->inf);
+    std::free(md->outf);
+    std::free(md->logf);
+    std::free(md->region);
+  }
+};
+
+}  // namespace
+
+int main(int ArgC, char** ArgV) {
+  AdmSAMigrationData md{};
+  const RequestTexts release{&md};
+  bool bShowHelp = false;
+  bool bExit = false;
+  bool bDefault = false;
+
+  Banner();
+  if (ArgC < 2) bShowHelp = true;
+
+  for (int i = 1; i < ArgC; ++i) {
+    const char* arg = ArgV[i];
+    if (!IsOptionLead(arg[0])) {
+      std::printf("Invalid option specified: '%s' (ignored)\n", arg);
+      continue;
+    }
+    const char* next = i + 1 < ArgC ? ArgV[i + 1] : nullptr;
+    char** field = nullptr;
+    const char* description = nullptr;
+    uint32_t bit = 0;
+    switch (arg[1]) {
+      case '?':
+      case 'h':
+      case 'H':
+        bShowHelp = true;
+        continue;
+      case 'i':
+      case 'I':
+        field = &md.inf, description = "input file", bit = kSourceBit;
+        break;
+      case 'o':
+      case 'O':
+        field = &md.outf, description = "output file", bit = kOutputBit;
+        break;
+      case 'r':
+      case 'R':
+        field = &md.region, description = "region name", bit = kRegionBit;
+        break;
+      case 'l':
+      case 'L': {
+        if (next == nullptr || IsOptionLead(next[0])) {
+          bDefault = true;  // the next argument, if any, is an option of its own
+        } else {
+          ++i;
+        }
+        if (bDefault) {
+          std::free(md.logf);
+          md.logf = CopyText(kDefaultLog);
+          md.Options |= kLogBit;
+        } else if (SetOption(arg, next, "log file", &md.logf) == 0 && md.logf != nullptr) {
+          md.Options |= kLogBit;
+        }
+        continue;
+      }
+      default:
+        std::printf("Unrecognised option: '%s' (ignored)\n", arg);
+        continue;
+    }
+    // A value option always takes the next argument, whatever it looks like.
+    if (next != nullptr) ++i;
+    if (SetOption(arg, next, description, field) == 0 && next != nullptr && next[0] != '\0') {
+      md.Options |= bit;
+    }
+  }
+
+  if (bShowHelp) {
+    Help();
+    return 0;
+  }
+  if ((md.Options & kSourceBit) == 0) {
+    std::printf("You must specify a source file for this command\n");
+    bExit = true;
+  }
+  if ((md.Options & kOutputBit) == 0) {
+    md.outf = CopyText(kDefaultOutput);
+    md.Options |= kOutputBit;
+  }
+  if ((md.Options & kRegionBit) == 0) {
+    std::printf("You must specify a region name for this command\n");
+    bExit = true;
+  }
+  if (bExit) return 1;
+  // The report and the banner share the console; keep them in order.
+  std::fflush(stdout);
+  return transmain(&md) == 0 ? 0 : 1;
+}

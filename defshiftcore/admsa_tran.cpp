@@ -1,0 +1,74 @@
+#include "admsa_tran.h"
+
+#include "admsa_errs.h"
+
+Conversion::Conversion(const char* reg) : infile(nullptr), outfile(nullptr), region(reg) {}
+
+Conversion::~Conversion() {
+  delete infile;
+  delete outfile;
+}
+
+int Conversion::setinfile(int fm, const char* name) {
+  if (fm != 3) {
+    Error.Report(34, fm);
+    return -1;
+  }
+  delete infile;
+  infile = new OmbrelFile(name);
+  return 0;
+}
+
+int Conversion::setoutfile(int fm, const char* name) {
+  if (fm != 2) {
+    Error.Report(34, fm);
+    return -1;
+  }
+  delete outfile;
+  outfile = new HumanFile(name, region);
+  return 0;
+}
+
+int Conversion::start() {
+  if (infile->openinfile() != 0) {
+    Error.Report(31);
+    return -1;
+  }
+  Config* conf = readinall();
+  infile->closefile();
+  Forcfg* nconf = new Forcfg(conf);
+  delete conf;
+  if (outfile->openoutfile() != 0) {
+    Error.Report(32);
+    delete nconf;
+    return -1;
+  }
+  Error.Write("\n Validating migrated resource definitions\n");
+  Error.Write(" -----------------------------------------\n");
+  outfile->GenerateCommandScript(nconf);
+  outfile->closefile();
+  delete nconf;
+  return 0;
+}
+
+namespace {
+
+const char* Shown(const char* text) { return text != nullptr ? text : ""; }
+
+}  // namespace
+
+extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
+  if (md == nullptr) return -1;
+  Conversion conversion(md->region);
+  if (conversion.setinfile(3, md->inf) != 0 || conversion.setoutfile(2, md->outf) != 0) {
+    Error.Report(29);
+    return -1;
+  }
+  Error.Init(md->logf);
+  Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
+               Shown(md->region));
+  const int rc = conversion.start();
+  if (rc != 0) Error.Report(33, rc);
+  Error.EndLog();
+  return rc;
+}
