@@ -65,6 +65,14 @@ void Help() {
 
 bool IsOptionLead(char c) { return c == '-' || c == '/'; }
 
+// Whether a candidate value is an option instead. Here absolute paths begin with
+// '/', like options do: one that holds a further '/' ("/data/out.cmd") is a path,
+// whereas "/h" or "/input" is an option.
+bool LooksLikeOption(const char* arg) {
+  if (arg[0] == '-') return true;
+  return arg[0] == '/' && std::strchr(arg + 1, '/') == nullptr;
+}
+
 // Stores a copy of AssociatedData in *OutputBuffer (the last occurrence of an option
 // wins). Returns 0 when stored or ignored as empty, -1 when refused.
 int SetOption(const char* OptionFlag, const char* AssociatedData, const char* OptionDescription,
@@ -78,7 +86,7 @@ int SetOption(const char* OptionFlag, const char* AssociatedData, const char* Op
     std::printf("Option '%s' has no data associated with it and is ignored\n", OptionFlag);
     return 0;
   }
-  if (IsOptionLead(AssociatedData[0])) {
+  if (LooksLikeOption(AssociatedData)) {
     std::printf("Option '%s' requires a value for %s\n", OptionFlag, OptionDescription);
     return -1;
   }
@@ -140,7 +148,7 @@ int main(int ArgC, char** ArgV) {
         break;
       case 'l':
       case 'L': {
-        if (next == nullptr || IsOptionLead(next[0])) {
+        if (next == nullptr || LooksLikeOption(next)) {
           bDefault = true;  // the next argument, if any, is an option of its own
         } else {
           ++i;

@@ -105,7 +105,14 @@ Errorc::~Errorc() {
   FileName = nullptr;
 }
 
-FILE* Errorc::LogStream() const { return LogDest == AdmSA_LogToFile ? LogHandle : stderr; }
+FILE* Errorc::LogStream() const {
+  if (LogDest == AdmSA_LogToFile) return LogHandle;
+  // On the console the report is split over standard output and standard error;
+  // whatever standard output holds goes out first, so that a piped report stays
+  // in order.
+  std::fflush(stdout);
+  return stderr;
+}
 
 void Errorc::Init(const char* LogFile) {
   if (LogFile != nullptr) {

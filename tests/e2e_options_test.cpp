@@ -1,0 +1,124 @@
+// The defshift command line, run as a process of its own: the usage text and every
+// way the option scan takes, refuses or skips an argument.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "defshiftcore.h"
+#include "support/capture.h"
+#include "support/run_program.h"
+
+namespace {
+
+const std::string kUsageGolden = SAMPLES_DIR "/../tests/golden/usage.out";
+
+// What defshift prints before anything else.
+std::string Banner() {
+  const std::string dashes(62, '-');
+  return "\n" + dashes + "\n" + NewTAVOName2 + "\n" + Copyright + "\n" + Title + " utility for " +
+         OldTAVOName2 + "\n" + dashes + "\n";
+}
+
+// A folder holding SRC.ctf, an image without records.
+class ScanFolder : public ScratchFolder {
+ public:
+  ScanFolder() { std::ofstream(Path("SRC.ctf"), std::ios::binary) << "CTFIMG01"; }
+
+  ProgramRun Defshift(const std::vector<std::string>& args) const {
+    return RunProgram(DEFSHIFT_BIN, args, path(), {"QRLNT_SFSDIR=" + path()});
+  }
+};
+
+struct ScanCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* printed;  // what the scan prints right after the banner
+  int status;
+  const char* outf;  // the command file written; null when no migration runs
+  const char* logf;  // the file that holds the report; null for the console
+};
+
+// clang-format off
+const ScanCase kCases[] = {
+  {"value taken from the next option", {"-i", "-r", "REG"},
+   "Option '-i' requires a value for input file\n"
+   "Invalid option specified: 'REG' (ignored)\n"
+   "You must specify a source file for this command\n"
+   "You must specify a region name for this command\n", 1, nullptr, nullptr},
+  {"value option last", {"-r", "REG", "-i"},
+   "Option '-i' requires a value for input file\n"
+   "You must specify a source file for this command\n", 1, nullptr, nullptr},
+  {"empty value", {"-i", "SRC", "-r", ""},
+   "Option '-r' has no data associated with it and is ignored\n"
+   "You must specify a region name for this command\n", 1, nullptr, nullptr},
+  {"unknown letter and lone prefix", {"-i", "SRC", "-x", "-", "-r", "REG"},
+   "Unrecognised option: '-x' (ignored)\n"
+   "Unrecognised option: '-' (ignored)\n", 0, "migratetavo.cmd", nullptr},
+  {"slash prefix in capitals", {"/I", "SRC", "/R", "REG"}, "", 0, "migratetavo.cmd", nullptr},
+  {"whole words", {"-input", "SRC", "-region", "REG"}, "", 0, "migratetavo.cmd", nullptr},
+  {"last source wins", {"-i", "OTHER", "-i", "SRC", "-r", "REG"}, "", 0, "migratetavo.cmd",
+   nullptr},
+  {"default log sticks", {"-i", "SRC", "-l", "-r", "REG", "-l", "LOG"}, "", 0,
+   "migratetavo.cmd", "defshift.log"},
+  {"refused output file", {"-i", "SRC", "-r", "REG", "-o", "-l"},
+   "Option '-o' requires a value for output file\n", 0, "migratetavo.cmd", nullptr},
+  {"named output and log", {"-o", "orders.cmd", "-i", "SRC", "-l", "run.log", "-r", "REG"}, "",
+   0, "orders.cmd", "run.log"},
+};
+// clang-format on
+
+TEST(OptionScanTest, NoArgumentsShowsBannerAndUsage) {
+  const ScanFolder dir;
+  const ProgramRun run = dir.Defshift({});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(0u, run.out.rfind(Banner(), 0)) << run.out;
+  ExpectMatchesGolden(kUsageGolden, run.out);
+  EXPECT_EQ(std::vector<std::string>{"SRC.ctf"}, dir.Entries());
+}
+
+TEST(OptionScanTest, HelpWinsOverCompleteOptions) {
+  const ScanFolder dir;
+  const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", "-?"});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ReadFile(kUsageGolden), run.out);
+  EXPECT_EQ(std::vector<std::string>{"SRC.ctf"}, dir.Entries());
+}
+
+TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
+  for (const ScanCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const ScanFolder dir;
+    const ProgramRun run = dir.Defshift(c.args);
+    EXPECT_EQ(c.status, run.status);
+    // A report on the console has its banner and footer on standard error.
+    if (c.outf != nullptr && c.logf == nullptr) {
+      EXPECT_EQ(std::string::npos, run.err.find("Error ")) << run.err;
+    } else {
+      EXPECT_EQ("", run.err);
+    }
+    std::vector<std::string> files{"SRC.ctf"};
+    if (c.outf == nullptr) {
+      EXPECT_EQ(Banner() + c.printed, run.out);
+    } else {
+      const std::string header =
+          std::string("Source file: SRC\nOutput file: ") + c.outf + "\nRegion: REG\n";
+      if (c.logf == nullptr) {
+        EXPECT_EQ(0u, run.out.rfind(Banner() + c.printed + header, 0)) << run.out;
+      } else {
+        EXPECT_EQ(0u, run.out.rfind(Banner() + c.printed, 0)) << run.out;
+        EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.logf)).find(header));
+        files.push_back(c.logf);
+      }
+      EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.outf)).find("for region 'REG' "));
+      files.push_back(c.outf);
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, dir.Entries());
+  }
+}
+
+}  // namespace

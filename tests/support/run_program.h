@@ -1,0 +1,50 @@
+// Runs a built program as a separate process in a folder of its own, for the
+// end-to-end tests, and compares what it writes with expected files.
+#ifndef TESTS_SUPPORT_RUN_PROGRAM_H_
+#define TESTS_SUPPORT_RUN_PROGRAM_H_
+
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+  int status = -1;  // exit status: 127 when the program could not be started (the
+                    // reason is on err), -1 when no process was made or it did not exit
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs program with args (argv[1] onwards) in the folder dir, with standard input
+// empty and both output streams captured. The environment is the test's own with
+// each "NAME=VALUE" of env put in place of any variable of that name. Blocks until
+// the program ends.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& dir, const std::vector<std::string>& env = {});
+
+// A new empty folder under the temporary folder ($TMPDIR or /tmp), removed with
+// everything in it when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // The path of name inside the folder.
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  // The names of the entries in the folder, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path_;
+};
+
+// text with every local time of day in its 24-character calendar form
+// ("Mon Dec  7 04:55:27 2026") replaced by "<time>".
+std::string MaskLocalTimes(const std::string& text);
+
+// Compares actual with the content of the expected file at path. With the
+// environment variable DEFSHIFT_UPDATE_GOLDEN=1, writes actual to path instead.
+void ExpectMatchesGolden(const std::string& path, const std::string& actual);
+
+#endif  // TESTS_SUPPORT_RUN_PROGRAM_H_
