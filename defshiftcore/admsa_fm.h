@@ -5,6 +5,7 @@
 #define DEFSHIFTCORE_ADMSA_FM_H_
 
 #include <cstdio>
+#include <string>
 
 #include "admsa_supp.h"
 
@@ -73,13 +74,18 @@ class HumanFile : public FMFile {
   ~HumanFile() override;
 
   // 0 when the file is open and its header written, 1 when it could not be created.
+  // A header line the stream refuses is reported by closefile.
   int openoutfile() override;
-  // Closes the file, printing "<Title> generated command file: <name>" on standard
-  // output when one was open; 0.
+  // Closes the file when one is open. 0 when every line reached it and it closed:
+  // then "<Title> generated command file: <name>" is printed on standard output.
+  // -1 when a write, the flush or the close failed: message 3 with the name and
+  // the error number of the first failure is reported instead, and the file is
+  // left incomplete. 0 when no file was open.
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
   // per-class counts in the report; 0. -1, with nothing done, when no file is open.
+  // After a failed write the checks and counts go on, but nothing more is written.
   int GenerateCommandScript(Forcfg* OutputCfg) override;
 
   // Writes the header to the open file.
@@ -87,11 +93,14 @@ class HumanFile : public FMFile {
 
  private:
   // Checks one definition of class cls and writes it when it passes; whether it
-  // was written.
+  // passed.
   bool WriteDefinition(const ListBP& definition, int cls);
+  // Writes one line unless an earlier write failed; keeps the failure.
+  void WriteLine(const std::string& Line);
 
   FILE* hFile;   // the open command file, or null
   char* region;  // owned copy of the region name
+  int werr;      // error number of the first failed write to hFile; 0 while none failed
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

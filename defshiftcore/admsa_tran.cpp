@@ -1,6 +1,10 @@
 #include "admsa_tran.h"
 
+#include <cstring>
+#include <string>
+
 #include "admsa_errs.h"
+#include "admsa_tran_escape.h"
 
 Conversion::Conversion(const char* reg) : infile(nullptr), outfile(nullptr), region(reg) {}
 
@@ -46,19 +50,44 @@ int Conversion::start() {
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
   outfile->GenerateCommandScript(nconf);
-  outfile->closefile();
+  // A command file that did not reach the disk whole has been reported by its
+  // store; the run must not end as if it had been generated.
+  const int closed = outfile->closefile();
   delete nconf;
-  return 0;
+  return closed == 0 ? 0 : -1;
 }
 
 namespace {
 
 const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 
+// Whether the region can stand in every line of the command file; reports why
+// it cannot.
+bool RegionWritable(const char* region) {
+  if (region == nullptr) return true;
+  if (HoldsControlCharacter(region)) {
+    Error.Report("Region '%s' holds characters that cannot be written to a command file",
+                 ShowControlCharacters(region).c_str());
+    return false;
+  }
+  const size_t length = std::strlen(region);
+  if (length > kMaxRegionLength) {
+    Error.Report("Region name of %zu characters is too long for a command file (at most %zu)",
+                 length, kMaxRegionLength);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   if (md == nullptr) return -1;
+  // Refused before anything is read: every command would carry the region.
+  if (!RegionWritable(md->region)) {
+    Error.Report(29);
+    return -1;
+  }
   Conversion conversion(md->region);
   if (conversion.setinfile(3, md->inf) != 0 || conversion.setoutfile(2, md->outf) != 0) {
     Error.Report(29);

@@ -2,12 +2,14 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
 #include "admsa_errs.h"
 #include "admsa_tab.h"
+#include "admsa_tran_escape.h"
 
 // clang-format off
 const char* const TD_DeleteTransIds[kDeleteTransCount + 1] = {
@@ -61,6 +63,21 @@ const char* PredName(int AttrID) {
   return prednames[AttrID];
 }
 
+// Writes lines to the command file until the stream refuses one, and keeps the
+// error number of that refusal.
+class LineWriter {
+ public:
+  explicit LineWriter(FILE* hFile) : hFile_(hFile) {}
+  void Line(const std::string& text) {
+    if (error_ == 0) error_ = ScriptWriteLine(hFile_, text);
+  }
+  int error() const { return error_; }
+
+ private:
+  FILE* hFile_;
+  int error_ = 0;
+};
+
 }  // namespace
 
 std::string ScriptFormat(const char* Format, ...) {
@@ -80,10 +97,12 @@ std::string ScriptFormat(const char* Format, ...) {
   return text;
 }
 
-void ScriptWriteLine(FILE* hFile, const std::string& Line) {
-  if (hFile == nullptr) return;
-  std::fwrite(Line.data(), 1, Line.size(), hFile);
-  std::fputc('\n', hFile);
+int ScriptWriteLine(FILE* hFile, const std::string& Line) {
+  if (hFile == nullptr) return 0;
+  const std::string text = ScriptEscape(Line) + '\n';
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), hFile) == text.size()) return 0;
+  return errno != 0 ? errno : EIO;
 }
 
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
@@ -190,11 +209,27 @@ void AttrToScript::LogDescription(int DescID) const {
   int index;
   const char* description = RetrieveAttribute(DescID, &index);
   if (description == nullptr) return;
-  Error.Report("      > (%s)", ModifyQuotes(description).c_str());
+  Error.Report("      > (%s)", ShowControlCharacters(ModifyQuotes(description).c_str()).c_str());
 }
 
 int AttrToScript::Verify() {
   if (!InitOk) return 0;
+  if (!VerifyWritable()) {
+    Error.Report(
+        " .... resource '%s' holds characters that cannot be written to a command file, and is "
+        "not migrated",
+        ShowControlCharacters(ShownName()).c_str());
+    // The description is found by its name, which is the same in every class.
+    LogDescription(kWDDescription);
+    return 0;
+  }
+  // The commands take the word after -P for the name: without one, the first
+  // attribute would name the resource.
+  if (ResourceID != RDid && ResourceName[0] == '\0') {
+    Error.Report(" .... a resource without a name is not migrated");
+    LogDescription(kWDDescription);
+    return 0;
+  }
   switch (ResourceID) {
     case WDid:
       return VerifyWD();
@@ -209,6 +244,16 @@ int AttrToScript::Verify() {
     default:
       return 1;
   }
+}
+
+int AttrToScript::VerifyWritable() const {
+  // A line feed or carriage return would start a command line of the value's
+  // choosing; no escape of the command interpreter protects against that.
+  if (HoldsControlCharacter(ResourceName) || HoldsControlCharacter(RegionName)) return 0;
+  for (int i = 0; i < iResourceAttributes; ++i) {
+    if (HoldsControlCharacter(Attributes[i])) return 0;
+  }
+  return 1;
 }
 
 int AttrToScript::VerifyWD() {
@@ -313,25 +358,30 @@ int AttrToScript::BuildCommand(std::vector<std::string>* rCommandArray) const {
   return 0;
 }
 
-void AttrToScript::ShowStanza(FILE* hFile) const {
-  ScriptWriteLine(hFile, "");
-  ScriptWriteLine(hFile, "@REM ----------------------------------------------");
-  ScriptWriteLine(hFile, ScriptFormat("@REM %s", StanzaName[ResourceID]));
+int AttrToScript::ShowStanza(FILE* hFile) const {
+  LineWriter out(hFile);
+  out.Line("");
+  out.Line("@REM ----------------------------------------------");
+  out.Line(ScriptFormat("@REM %s", StanzaName[ResourceID]));
   if (ResourceID != RDid) {
-    ScriptWriteLine(hFile, "");
-    ScriptWriteLine(hFile, ScriptFormat("@REM %s:", ResourceName));
+    out.Line("");
+    out.Line(ScriptFormat("@REM %s:", ResourceName));
   }
   for (int i = 0; i < iResourceAttributes; ++i) {
-    ScriptWriteLine(hFile, "@REM \t" + ModifyQuotes(Attributes[i]));
+    out.Line("@REM \t" + ModifyQuotes(Attributes[i]));
   }
-  ScriptWriteLine(hFile, "");
+  out.Line("");
+  return out.error();
 }
 
-void AttrToScript::CreateScript(FILE* hFile) {
-  if (!InitOk) return;
+int AttrToScript::CreateScript(FILE* hFile) {
+  if (!InitOk) return 0;
   std::vector<std::string> lines;
   BuildCommand(&lines);
-  if (lines.empty()) return;
-  ShowStanza(hFile);
-  for (const std::string& line : lines) ScriptWriteLine(hFile, line);
+  if (lines.empty()) return 0;
+  const int stanza = ShowStanza(hFile);
+  if (stanza != 0) return stanza;
+  LineWriter out(hFile);
+  for (const std::string& line : lines) out.Line(line);
+  return out.error();
 }

@@ -24,10 +24,12 @@ extern const char UpdateTemplateRD[];  // region; ends in a blank
 // The whole text that Format makes of the arguments, whatever its length.
 std::string ScriptFormat(const char* Format, ...) __attribute__((format(printf, 1, 2)));
 
-// Writes Line and a newline to the command file hFile. Every line of the command
-// file goes through here, so that what the command interpreter reads is decided
-// in one place. A null hFile writes nothing.
-void ScriptWriteLine(FILE* hFile, const std::string& Line);
+// Writes Line, escaped by ScriptEscape, and a newline to the command file hFile.
+// Every line of the command file goes through here, so that what the command
+// interpreter reads is decided in one place. Returns 0 when the stream took the
+// line (a null hFile writes nothing and returns 0), else the error number of the
+// failure; a buffered stream may only fail later, when it is flushed or closed.
+int ScriptWriteLine(FILE* hFile, const std::string& Line);
 
 // One resource definition: its name, class, region and up to 32 attribute texts
 // of the form name=value. Values that need quoting carry the two-character escape
@@ -52,17 +54,21 @@ class AttrToScript {
   // already holds 32 attributes drops it and logs that it is not migrated.
   void Add(const char* Attr, const char* Value);
 
-  // Applies the check of the definition's class: 1 when the definition is to be
-  // migrated, 0 when it is refused (the reason is logged). A check may amend
-  // attributes: a terminal's NetName that conflicts with its ModelId is reset to
-  // the quoted empty value (logged), a queue that is not intrapartition loses its
-  // TriggerLevel (not logged).
+  // Refuses, with a log line, a definition whose name, region or attribute texts
+  // hold a control character (see HoldsControlCharacter), and one of any class
+  // but the region definition whose name is empty; otherwise applies the check of
+  // the definition's class. 1 when the definition is to be
+  // migrated, 0 when it is refused (the reason is logged). A check may amend attributes: a
+  // terminal's NetName that conflicts with its ModelId is reset to the quoted empty value (logged),
+  // a queue that is not intrapartition loses its TriggerLevel (not logged).
   int Verify();
 
   // Writes the definition to hFile: the remarks showing its stanza entries, then
   // its tavoadd line (not for the region definition) and one tavoupdate line for
   // every two attributes. A region definition without attributes writes nothing.
-  void CreateScript(FILE* hFile);
+  // Returns 0, or the error number of the first line the stream refused; no
+  // line is written after it.
+  int CreateScript(FILE* hFile);
 
   int initok() const { return InitOk; }
 
@@ -92,7 +98,10 @@ class AttrToScript {
   int VerifyFD();
   int VerifyPD();
   int VerifyTD();
-  // Logs "      > (<description>)" when attribute DescID exists.
+  // 1 when every text of the record can be written to a command file.
+  int VerifyWritable() const;
+  // Logs "      > (<description>)" when attribute DescID exists, control
+  // characters shown as '?'.
   void LogDescription(int DescID) const;
   // Name of the definition in log lines: the region for the region definition.
   const char* ShownName() const;
@@ -101,7 +110,8 @@ class AttrToScript {
   static std::string ModifyQuotes(const char* Source);
   // The command lines of the definition, in order, into *rCommandArray; always 0.
   int BuildCommand(std::vector<std::string>* rCommandArray) const;
-  void ShowStanza(FILE* hFile) const;
+  // The remarks; 0 or the error number as for CreateScript.
+  int ShowStanza(FILE* hFile) const;
 
   int InitOk;
   char* ResourceName;  // owned

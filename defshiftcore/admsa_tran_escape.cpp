@@ -1,0 +1,60 @@
+#include "admsa_tran_escape.h"
+
+namespace {
+
+bool IsControl(char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  return (b >= 1 && b <= 31) || b == 127;
+}
+
+}  // namespace
+
+std::string ScriptEscape(const std::string& Line) {
+  // Lines the interpreter reads as written stay byte for byte as composed, so
+  // that the command file of an ordinary control file does not change.
+  if (Line.find_first_of("%^&|<>") == std::string::npos) return Line;
+  std::string out;
+  out.reserve(2 * Line.size());
+  for (const char c : Line) {
+    switch (c) {
+      case '%':
+        // In a command file only %% stands for %; a caret does not protect it.
+        out += "%%";
+        break;
+      case '^':
+      case '&':
+      case '|':
+      case '<':
+      case '>':
+      case '(':
+      case ')':
+      case '"':
+        // An unescaped " would switch the interpreter into its quoted state,
+        // where a caret is an ordinary character and could no longer be removed.
+        out += '^';
+        out += c;
+        break;
+      default:
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
+bool HoldsControlCharacter(const char* Text) {
+  if (Text == nullptr) return false;
+  for (const char* p = Text; *p != '\0'; ++p) {
+    if (IsControl(*p)) return true;
+  }
+  return false;
+}
+
+std::string ShowControlCharacters(const char* Text) {
+  if (Text == nullptr) return std::string();
+  std::string shown(Text);
+  for (char& c : shown) {
+    if (IsControl(c)) c = '?';
+  }
+  return shown;
+}

@@ -1,0 +1,40 @@
+// What a line of the command file may hold, and how it is written so that the
+// command interpreter hands tavoadd and tavoupdate exactly the characters of the
+// line: no value from the control file or the command line is ever read by the
+// interpreter as a command, a redirection, a variable or a line continuation.
+#ifndef DEFSHIFTCORE_ADMSA_TRAN_ESCAPE_H_
+#define DEFSHIFTCORE_ADMSA_TRAN_ESCAPE_H_
+
+#include <cstddef>
+#include <string>
+
+// The longest line the command interpreter reads.
+constexpr size_t kInterpreterLineLimit = 8191;
+
+// The longest region name a command file can carry, in bytes. Besides the region,
+// the longest command line the rule tables can produce holds under 340 characters:
+// "tavoupdate -c tsd -r ", " -P ", a resource name of at most 32 characters and
+// two attribute texts of at most 133 characters each (the region definition's
+// ClassMaxTasks, ten limits joined), each with its blank and enclosing quotes.
+// Escaping at most doubles every character of a line, region included:
+// 2 x (340 + 2048) = 4776 stays well within kInterpreterLineLimit, and so does
+// header line 7 with the region.
+constexpr size_t kMaxRegionLength = 2048;
+
+// Line as the command file holds it. A line holding none of % ^ & | < > is
+// returned unchanged. Otherwise every % is doubled and a caret is put before every
+// ^ & | < > ( ) and " of the line, so that the interpreter never enters its
+// quoted state there, removes the carets and leaves the line's own characters.
+// Line must hold no control character (see HoldsControlCharacter): no escape
+// makes those safe.
+std::string ScriptEscape(const std::string& Line);
+
+// Whether Text holds a byte from 1 to 31 (tab, carriage return and line feed
+// among them) or 127. Such a text cannot be written to a command file. A null
+// Text holds none.
+bool HoldsControlCharacter(const char* Text);
+
+// Text with each of those bytes shown as '?', for the report; "" for null.
+std::string ShowControlCharacters(const char* Text);
+
+#endif  // DEFSHIFTCORE_ADMSA_TRAN_ESCAPE_H_
