@@ -14,6 +14,26 @@ unsigned char* Allocate(int len) {
   return static_cast<unsigned char*>(p);
 }
 
+// Lists never release their nodes, so nodes are cut from large blocks instead of
+// being allocated one by one: a control file of a million records makes some ten
+// million of them, and an allocation of its own would double the size of each.
+ListI* NewNode(void* item) {
+  constexpr int kNodesPerBlock = 4096;
+  static ListI* block = nullptr;
+  static int left = 0;
+  if (left == 0) {
+    const long bytes = static_cast<long>(sizeof(ListI)) * kNodesPerBlock;
+    block = static_cast<ListI*>(std::malloc(static_cast<size_t>(bytes)));
+    if (block == nullptr) OutOfMemory(bytes);
+    left = kNodesPerBlock;
+  }
+  ListI* node = block++;
+  --left;
+  node->next = nullptr;
+  node->datum = item;
+  return node;
+}
+
 }  // namespace
 
 Buffer::Buffer() : buf(nullptr), dlen(0), blen(0) {}
@@ -68,9 +88,10 @@ void BufStr::constr(const char* s) {
   concat(s, static_cast<int>(std::strlen(s)) + 1);
 }
 
-List::List() : base(nullptr) {}
+List::List() : base(nullptr), tail_(nullptr), seen_(nullptr), seen_num_(0) {}
 
-List::List(const List& other) : base(other.base) {}
+List::List(const List& other)
+    : base(other.base), tail_(other.tail_), seen_(other.seen_), seen_num_(other.seen_num_) {}
 
 List::~List() {
   for (ListI* node = base; node != nullptr; node = node->next) rm(node);
@@ -79,21 +100,36 @@ List::~List() {
 void List::rm(void*) {}
 
 void List::add(void* item) {
-  ListI* node = new ListI{nullptr, item};
+  ListI* node = NewNode(item);
   if (base == nullptr) {
     base = node;
+    tail_ = node;
     return;
   }
-  ListI* last = base;
+  // A copy sharing the nodes may have appended since; the real end lies behind.
+  ListI* last = tail_ != nullptr ? tail_ : base;
   while (last->next != nullptr) last = last->next;
   last->next = node;
+  tail_ = node;
 }
 
 void* List::get(int num) const {
-  if (num < 1) return nullptr;
+  if (num < 1 || base == nullptr) return nullptr;
   ListI* node = base;
-  for (int step = 1; step < num && node != nullptr; ++step) node = node->next;
-  return node != nullptr ? node->datum : nullptr;
+  int reached = 1;
+  if (seen_ != nullptr && seen_num_ <= num) {
+    node = seen_;
+    reached = seen_num_;
+  }
+  while (reached < num && node->next != nullptr) {
+    node = node->next;
+    ++reached;
+  }
+  // Also past the end: the loop that reads a list until get gives null then
+  // starts its last call from the tail instead of from the first node.
+  seen_ = node;
+  seen_num_ = reached;
+  return reached == num ? node->datum : nullptr;
 }
 
 InRec::InRec(const Buffer* other) {

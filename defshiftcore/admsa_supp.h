@@ -59,13 +59,22 @@ struct BPair {
   BufStr two;
 };
 
-// One node of a list.
+// One node of a list. Nodes are appended and never unlinked or released.
 struct ListI {
   ListI* next;
   void* datum;
 };
 
 // A singly linked list of untyped items. Owns nothing; copies share nodes.
+//
+// Filling a list and reading it back in order costs constant time per item: the
+// list keeps two hints, both copied with it. One is a node at or before the tail;
+// add walks from it to the real end, which a copy sharing the nodes may have moved
+// on. The other is the node that the last get reached, with its number; get walks
+// on from it for that number or a higher one, and from the first node for a lower
+// one. Since nodes are never unlinked, a hint never points at a wrong node; a stale
+// one only costs a longer walk. The hints make get change the list's private state:
+// a list must not be read from two threads at once.
 class List {
  public:
   List();
@@ -73,7 +82,8 @@ class List {
   List& operator=(const List&) = delete;
   ~List();
 
-  // Appends item (null items are stored like any other) at the tail.
+  // Appends item (null items are stored like any other) at the tail, behind every
+  // node that this list or any copy sharing its nodes has appended.
   void add(void* item);
   // The item of node num, counting from 1; null for num < 1, past the end, or
   // when the node holds a null item.
@@ -83,6 +93,11 @@ class List {
 
  protected:
   ListI* base;  // first node; null when empty
+
+ private:
+  ListI* tail_;           // the last node, or a node before it; null when empty
+  mutable ListI* seen_;   // the node that get reached last, or null
+  mutable int seen_num_;  // its number, from 1
 };
 
 class Rec;
