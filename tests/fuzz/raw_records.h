@@ -1,0 +1,27 @@
+// The input format of the migration fuzzer: a control file as its raw records,
+// one after another, each ended by kRecordSeparator except the last. Any byte
+// string is an input: a record may hold any bytes (NUL included) and may be
+// empty; only the separator itself cannot occur inside a record. An empty input
+// is a control file without records.
+#ifndef TESTS_FUZZ_RAW_RECORDS_H_
+#define TESTS_FUZZ_RAW_RECORDS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Four bytes that no control file of an ordinary region holds: two ASCII record
+// separators around "RS". Rare enough that hardly any field value is lost to it,
+// and long enough for the fuzzer to learn and insert as a unit.
+constexpr char kRecordSeparator[] = "\x1eRS\x1e";
+constexpr size_t kRecordSeparatorLen = sizeof kRecordSeparator - 1;
+
+// The raw records of data.
+std::vector<std::string> SplitRecords(const uint8_t* data, size_t size);
+
+// The input whose records are records. A record holding the separator cannot be
+// written: false, and *input is left as it was.
+bool JoinRecords(const std::vector<std::string>& records, std::string* input);
+
+#endif  // TESTS_FUZZ_RAW_RECORDS_H_

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Bounded fuzzing of the migration and of the defshift option scan (make fuzz).
+#
+#   bash tests/fuzz/run.sh            each target for FUZZ_SECONDS (default 60)
+#   bash tests/fuzz/run.sh --replay   each target once over its seeds and the
+#                                     inputs of earlier findings, no fuzzing
+#
+# Builds the targets with clang++ and libFuzzer in FUZZ_BUILD (default
+# build-fuzz). The seeds are made from the sample control files and the
+# descriptions in tests/fuzz/seeds, and the inputs of earlier findings in
+# tests/fuzz/regressions are always among them. What the fuzzer adds to the
+# corpus stays in FUZZ_BUILD/corpus for the next run. A finding leaves its input
+# in FUZZ_BUILD/findings and fails the run; `FUZZ_BUILD/fuzz_seeds --dump INPUT`
+# shows a migration input as a control-file description.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+build=${FUZZ_BUILD:-build-fuzz}
+seconds=${FUZZ_SECONDS:-60}
+mode=fuzz
+[ "${1:-}" = "--replay" ] && mode=replay
+
+cxx=${FUZZ_CXX:-clang++}
+if ! command -v "$cxx" >/dev/null 2>&1 ||
+   [ -z "$("$cxx" -print-file-name=libclang_rt.fuzzer-x86_64.a | grep /)" ]; then
+  echo "run.sh: the fuzz targets need $cxx with libFuzzer (Debian: clang and libclang-rt-14-dev)" >&2
+  exit 1
+fi
+
+cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "${JOBS:-2}"
+
+# Leaks are looked for after every input: the list nodes, which the migration
+# keeps until the process ends, are the one thing let pass.
+export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+
+seeds="$build/seeds"
+rm -rf "$seeds"
+mkdir -p "$seeds/migration" "$seeds/options" "$build/findings"
+
+shopt -s nullglob
+descriptions=(samples/*.desc tests/fuzz/seeds/*.desc)
+for text in samples/*.txt; do
+  [ "${text##*/}" = CMakeLists.txt ] || descriptions+=("$text")
+done
+"$build/fuzz_seeds" "$seeds/migration" "${descriptions[@]}"
+
+# Command lines, arguments ended by NUL bytes.
+options_seed() { printf -- "$2" >"$seeds/options/$1"; }
+options_seed none ''
+options_seed help '-h'
+options_seed full '-i\0CTL\0-r\0REGION\0-o\0out.cmd\0-l\0run.log'
+options_seed slashes '/I\0CTL\0/R\0REGION\0/L'
+options_seed default_log '-l\0-i\0CTL\0-r\0REGION'
+options_seed missing '-i\0-r\0-o'
+options_seed empty_values '-i\0\0-r\0\0-o\0\0-l\0'
+options_seed twice '-i\0A\0-i\0B\0-r\0R1\0-r\0R2\0-x\0stray'
+
+for target in migration options; do
+  for input in tests/fuzz/regressions/$target/*; do cp "$input" "$seeds/$target/"; done
+done
+
+status=0
+for target in migration options; do
+  corpus="$build/corpus/$target"
+  mkdir -p "$corpus"
+  log="$build/$target.log"
+  args=(-dict="tests/fuzz/$target.dict" -max_len=8192 -timeout=25 -rss_limit_mb=4096
+        -close_fd_mask=3 -print_final_stats=1
+        -artifact_prefix="$build/findings/$target-")
+  if [ "$mode" = replay ]; then
+    args+=(-runs=0 "$seeds/$target")
+  else
+    args+=(-max_total_time="$seconds" "$corpus" "$seeds/$target")
+  fi
+  echo "== $target: $mode" >&2
+  rc=0
+  "$build/${target}_fuzzer" "${args[@]}" >"$log" 2>&1 || rc=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
+  if [ "$mode" = replay ]; then
+    echo "$target: ${runs:-?} inputs replayed (log $log)"
+  else
+    echo "$target: ${runs:-?} executions, ${speed:-?} per second, peak memory ${rss:-?} MB," \
+         "corpus $(ls "$corpus" | wc -l) inputs (log $log)"
+  fi
+  if [ $rc -ne 0 ]; then
+    echo "$target: FINDING (exit status $rc):" >&2
+    grep -E "ERROR|SUMMARY|fault|artifact|Test unit written" "$log" >&2 || tail -40 "$log" >&2
+    status=1
+  fi
+done
+exit $status
