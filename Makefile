@@ -31,4 +31,4 @@ fuzz:
 	bash tests/fuzz/run.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -95,7 +95,7 @@ echo "best of $RUNS runs; load average $(cut -d' ' -f1-3 /proc/loadavg) on $(npr
 
 if [ -n "${wall[1000000]:-}" ] && [ -n "${wall[100000]:-}" ]; then
   awk -v a="${wall[1000000]}" -v b="${wall[100000]}" 'BEGIN {
-    printf "time ratio 1,000,000 / 100,000 records: %.2f (linear: 10)\n", b > 0 ? a / b : 0 }'
+    printf "time ratio 1,000,000 / 100,000 records: %.2f (linear: 10)\n", (b > 0 ? a / b : 0) }'
 fi
 
 if [ -f "$WORK/100000/out.log" ]; then

@@ -72,17 +72,28 @@ class Formatted {
     if (n >= static_cast<int>(sizeof tbuf_)) {
       long_.resize(static_cast<size_t>(n) + 1);
       std::vsnprintf(long_.data(), long_.size(), format, again);
+      size_ = std::strlen(long_.data());
     } else if (n < 0) {
       tbuf_[0] = '\0';
+    } else {
+      size_ = std::strlen(tbuf_);
     }
     va_end(again);
   }
   const char* text() const { return long_.empty() ? tbuf_ : long_.data(); }
+  size_t size() const { return size_; }
 
  private:
   char tbuf_[256];
   std::vector<char> long_;
+  size_t size_ = 0;
 };
+
+// The text is formatted already: it goes out as it stands.
+void WriteLine(const char* text, size_t n, FILE* out) {
+  std::fwrite(text, 1, n, out);
+  std::fputc('\n', out);
+}
 
 }  // namespace
 
@@ -174,19 +185,14 @@ void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list A
   const char* text = message.text();
   if (Type == AdmSA_Error) {
     if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
-      std::fprintf(LogHandle, "%s\n", text);
+      WriteLine(text, message.size(), LogHandle);
     }
     // Errors always reach the console, in order with what went to standard output.
     std::fflush(stdout);
     std::fprintf(stderr, "Error %d: %s\n", Num, text);
     return;
   }
-  if (LogDest == AdmSA_LogToFile) {
-    std::fprintf(LogHandle, "%s\n", text);
-  } else {
-    std::fputs(text, stdout);
-    std::fputc('\n', stdout);
-  }
+  WriteLine(text, message.size(), LogDest == AdmSA_LogToFile ? LogHandle : stdout);
 }
 
 void AscTime(std::time_t when, char (&out)[32]) {

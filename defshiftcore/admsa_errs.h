@@ -52,7 +52,7 @@ class Errorc {
   void WriteReport(int Num, const char* Format, ReportType Type, va_list Args);
   FILE* LogStream() const;
 
-  int count;
+  [[maybe_unused]] int count;  // set at construction; read by nothing
   LogType LogDest;
   LogType ErrDest;
   FILE* LogHandle;

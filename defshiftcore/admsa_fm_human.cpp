@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -16,6 +17,11 @@ const char kKeyAttribute[] = "_Key";
 const char kEchoDashes[] =
     "@ECHO ---------------------------------------------------------------------------";
 
+// A command file holds some 600 bytes for each record: with the stream's own
+// buffer it would go out to the file every few definitions. A much larger buffer
+// is slower again, once it no longer stays in the processor's cache.
+constexpr size_t kStreamBuffer = 64 * 1024;
+
 const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""; }
 
 int ErrorNumber() { return errno != 0 ? errno : EIO; }
@@ -23,21 +29,39 @@ int ErrorNumber() { return errno != 0 ? errno : EIO; }
 }  // namespace
 
 HumanFile::HumanFile(const char* name, const char* reg)
-    : FMFile(name), hFile(nullptr), region(nullptr), werr(0) {
+    : FMFile(name), hFile(nullptr), wbuf(nullptr), region(nullptr), werr(0) {
   const char* copy = reg != nullptr ? reg : "";
   region = strdup(copy);
   if (region == nullptr) OutOfMemory(static_cast<long>(std::strlen(copy)) + 1);
 }
 
 HumanFile::~HumanFile() {
-  if (hFile != nullptr) std::fclose(hFile);
+  CloseStream();
   std::free(region);
+}
+
+int HumanFile::CloseStream() {
+  if (hFile == nullptr) return 0;
+  const int result = std::fclose(hFile);
+  const int error = errno;  // the close's, for closefile
+  hFile = nullptr;
+  std::free(wbuf);
+  wbuf = nullptr;
+  errno = error;
+  return result;
 }
 
 int HumanFile::openoutfile() {
   if (hFile != nullptr) return 0;
   if (fname() != nullptr) hFile = std::fopen(fname(), "w");
   if (hFile == nullptr) return 1;
+  wbuf = static_cast<char*>(std::malloc(kStreamBuffer));
+  if (wbuf == nullptr) OutOfMemory(static_cast<long>(kStreamBuffer));
+  // A stream that refuses the buffer keeps its own: slower, but just as correct.
+  if (std::setvbuf(hFile, wbuf, _IOFBF, kStreamBuffer) != 0) {
+    std::free(wbuf);
+    wbuf = nullptr;
+  }
   setstatus(1);
   writeheader();
   return 0;
@@ -117,8 +141,7 @@ int HumanFile::closefile() {
     if (std::fflush(hFile) != 0 && werr == 0) werr = ErrorNumber();
     if (std::ferror(hFile) != 0 && werr == 0) werr = EIO;
     errno = 0;
-    if (std::fclose(hFile) != 0 && werr == 0) werr = ErrorNumber();
-    hFile = nullptr;
+    if (CloseStream() != 0 && werr == 0) werr = ErrorNumber();
     if (werr != 0) {
       Error.Report(3, fname(), werr);
       result = -1;

@@ -297,6 +297,10 @@ unsigned char FillByte(const Entry& e) { return e.ctype == 'X' ? ' ' : 0; }
 // Copies bytes [from, from + e.len) of src (srclen bytes long) to out, filling
 // where src ends early.
 void CopyField(const Entry& e, const unsigned char* src, int srclen, int from, unsigned char* out) {
+  if (src != nullptr && from >= 0 && e.len >= 0 && from <= srclen - e.len) {
+    std::memcpy(out, src + from, static_cast<size_t>(e.len));
+    return;
+  }
   for (int i = 0; i < e.len; ++i) {
     const int at = from + i;
     out[i] = (at >= 0 && at < srclen) ? src[at] : FillByte(e);
@@ -326,6 +330,20 @@ int PackRecord(const Tabl* t, const unsigned char* raw, int rawlen,
     n += e->len;
   }
   return n;
+}
+
+int FieldAt(const Entry& e, const unsigned char* rec, int reclen, int pos,
+            unsigned char (&out)[kMaxFieldLen + 1]) {
+  // Every layout entry fits the area (AllLayoutsFit); an entry made elsewhere is
+  // cut to it rather than overrun it.
+  Entry field = e;
+  if (field.len < 0) field.len = 0;
+  if (field.len > kMaxFieldLen) field.len = kMaxFieldLen;
+  // A record packed by another layout than the one pos was found in may end
+  // before the field does.
+  CopyField(field, rec, rec != nullptr ? reclen : 0, pos, out);
+  out[field.len] = '\0';
+  return field.len;
 }
 
 const Tabl* InRec::getfor() const {
@@ -383,10 +401,7 @@ Buffer* Rec::field(int tid, int dtab, int fid) const {
     Error.Report(0, static_cast<void*>(nullptr), "formatp failed");
     return out;
   }
-  // A record packed by another layout than dtab's may end before the field does.
   unsigned char bytes[kMaxFieldLen + 1];
-  CopyField(*one, buf, dlen, pos, bytes);
-  bytes[one->len] = '\0';
-  out->setto(bytes, one->len + 1);
+  out->setto(bytes, FieldAt(*one, buf, dlen, pos, bytes) + 1);
   return out;
 }

@@ -94,6 +94,14 @@ int RawLengthNeeded(int tid);
 // or its layout does not fit in out (out may then hold part of the record).
 int PackRecord(const Tabl* t, const unsigned char* raw, int rawlen,
                unsigned char (&out)[kRecWorkArea]);
+// Copies the e.len bytes of the field that layout entry e describes, found at
+// position pos of the reassembled record of reclen bytes at rec (see
+// Rec::formatp), to out and puts one NUL behind them. Bytes that the record does
+// not hold are taken as PackRecord takes them. Returns the number of bytes copied:
+// e.len, which every layout entry keeps within 1 to kMaxFieldLen (a length outside
+// 0 to kMaxFieldLen is cut to it).
+int FieldAt(const Entry& e, const unsigned char* rec, int reclen, int pos,
+            unsigned char (&out)[kMaxFieldLen + 1]);
 
 // Attribute (predicate) names by id; several names recur under different ids.
 constexpr int kPredCount = 97;

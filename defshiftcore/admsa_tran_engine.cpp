@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "admsa_errs.h"
 #include "admsa_tab.h"
@@ -27,27 +30,16 @@ constexpr int kTAVOPasswordPred = 62;
 constexpr int kOpIDPred = 64;
 constexpr int kRemoteCodePagePred = 75;
 
-// The field bytes that Rec::field gives, without the terminator it appends. An
-// empty view means that the field could not be located in the record.
+// The bytes of one field of a record, NUL-terminated (see FieldAt).
 struct FieldBytes {
-  const unsigned char* data = nullptr;
+  unsigned char data[kMaxFieldLen + 1];
   int len = 0;
 
-  explicit FieldBytes(const Buffer* b) {
-    if (b != nullptr && b->len() > 0) {
-      data = b->data();
-      len = b->len() - 1;
-    }
-  }
-  bool located() const { return data != nullptr; }
   // The field as a text: its bytes up to the first NUL.
-  std::string text() const {
-    if (data == nullptr) return std::string();
-    const void* nul = std::memchr(data, '\0', static_cast<size_t>(len));
-    const int n =
-        nul != nullptr ? static_cast<int>(static_cast<const unsigned char*>(nul) - data) : len;
-    return std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
-  }
+  const char* c_str() const { return reinterpret_cast<const char*>(data); }
+  size_t text_len() const { return std::strlen(c_str()); }
+  void text(std::string* out) const { out->assign(c_str(), text_len()); }
+  std::string text() const { return std::string(c_str(), text_len()); }
 };
 
 bool IsAllBlank(const std::string& s, size_t from, size_t to) {
@@ -123,10 +115,11 @@ int32_t FieldNumber(const Entry& e, const FieldBytes& f) {
   return static_cast<int32_t>(n);
 }
 
-std::string Decimal(long long n) {
+// n in decimal into *out, as "%lld" writes it.
+void Decimal(long long n, std::string* out) {
   char text[24];
-  std::snprintf(text, sizeof text, "%lld", n);
-  return text;
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, n);
+  out->assign(text, end.ptr);
 }
 
 // The operand of an arithmetic text: like atoi, but clamped so that no input can
@@ -166,6 +159,28 @@ const char* PredName(int dpred) {
   return dpred >= 0 && dpred < kPredCount && prednames[dpred] != nullptr ? prednames[dpred] : "";
 }
 
+// The attribute name of dpred as a number: the same name under any id gives the
+// same number, so that the pairs of a definition are matched without comparing
+// their texts.
+int NameKey(int dpred) {
+  static const struct Keys {
+    Keys() {
+      // Position kPredCount stands for every id outside the table, named "".
+      for (int id = 0; id <= kPredCount; ++id) {
+        by_id[id] = id;
+        for (int k = 0; k < id; ++k) {
+          if (std::strcmp(PredName(k), PredName(id)) == 0) {
+            by_id[id] = k;
+            break;
+          }
+        }
+      }
+    }
+    int by_id[kPredCount + 1];
+  } keys;
+  return keys.by_id[dpred >= 0 && dpred < kPredCount ? dpred : kPredCount];
+}
+
 void Discard(ListBP* definition) {
   for (int i = 1; BPair* pair = definition->get(i); ++i) delete pair;
   delete definition;
@@ -185,6 +200,10 @@ class Pass {
       Error.Report("\n Translating source table: %s",
                    sftab >= 0 && sftab < kTableNames ? TableName[sftab] : "");
       if (row->sdtab < 0 || row->sdtab >= Config::kTables) continue;
+      size_t rules = 0;
+      while (row->trans[rules].sfield != kEndField) ++rules;
+      located_.assign(rules, Located{});
+      other_.assign(rules, Located{});
       const ListR& records = conf->tab[row->sdtab];
       for (int i = 1; const Rec* rec = records.get(i); ++i) Record(*row, *rec);
     }
@@ -192,8 +211,15 @@ class Pass {
 
  private:
   struct Slot {
-    ListBP* curl;
-    int dstz;
+    ListBP* curl = nullptr;  // made when the slot takes its first pair
+    int dstz = -1;
+    std::vector<std::pair<int, BPair*>> pairs;  // the pairs of curl in order, by NameKey
+  };
+
+  // Where a field lies in the records of the running rule set, once found.
+  struct Located {
+    const Entry* e = nullptr;
+    int pos = 0;
   };
 
   // kMismatch: the rule pairs the field with a mapping meant for another type.
@@ -201,65 +227,88 @@ class Pass {
 
   void Record(const TTableRow& row, const Rec& rec) {
     coffin_ = 0;
-    for (Slot& slot : curls_) slot = Slot{new ListBP, -1};
     for (int j = 0; row.trans[j].sfield != kEndField; ++j) {
       if (!Rule(row, rec, row.trans[j], j)) break;
     }
     for (Slot& slot : curls_) {
-      if (coffin_ == 0 && slot.dstz >= 0 && slot.curl->get(1) != nullptr) {
-        out_->add(slot.dstz, slot.curl);
-      } else {
-        Discard(slot.curl);
+      if (slot.curl != nullptr) {
+        if (coffin_ == 0 && slot.dstz >= 0 && !slot.pairs.empty()) {
+          out_->add(slot.dstz, slot.curl);
+        } else {
+          Discard(slot.curl);
+        }
       }
-      slot = Slot{nullptr, -1};
+      slot.curl = nullptr;
+      slot.dstz = -1;
+      slot.pairs.clear();
     }
+  }
+
+  // Reads field fid of rec, through the layouts of the running rule set, into
+  // *out; false when the field cannot be located (already reported). Every record
+  // of a rule set is packed by the same layout, so the first lookup that finds the
+  // field keeps its place in *at; a failing lookup is made, and reported, again
+  // for every record.
+  static bool Read(const TTableRow& row, const Rec& rec, int fid, Located* at, FieldBytes* out) {
+    if (at->e == nullptr) {
+      const std::unique_ptr<Buffer> buffer(rec.field(row.sftab, row.sdtab, fid));
+      if (buffer->len() == 0) return false;
+      int pos = 0;
+      at->e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      at->pos = pos;
+      if (at->e == nullptr) return false;
+    }
+    out->len = FieldAt(*at->e, rec.data(), rec.len(), at->pos, out->data);
+    return true;
   }
 
   // Applies rule j; false when the record's rules must end (its field is missing
   // from the layout, which rejects the record).
   bool Rule(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, int j) {
-    std::string value;
+    // One value area for every rule: a long value reuses the storage of the last.
+    std::string* value = &value_;
     if (r.sfield == kConstantField) {
-      value = r.mapping.text != nullptr ? r.mapping.text : "";
-      Finish(r, j, &value);
+      value->assign(r.mapping.text != nullptr ? r.mapping.text : "");
+      Finish(r, j, value);
       return true;
     }
-    const Entry* e = Rec::format(row.sftab, r.sfield);
-    if (e == nullptr) {
+    Located* at = &located_[static_cast<size_t>(j)];
+    if (at->e == nullptr && Rec::format(row.sftab, r.sfield) == nullptr) {
       coffin_ = 1;
       return false;
     }
-    const std::unique_ptr<Buffer> buffer(rec.field(row.sftab, row.sdtab, r.sfield));
-    const FieldBytes field(buffer.get());
-    // A field that the record cannot give has already been reported; the record
-    // keeps its other attributes.
-    if (!field.located()) return true;
+    FieldBytes field;
+    // A field that the record cannot give has been reported; the record keeps its
+    // other attributes.
+    if (!Read(row, rec, r.sfield, at, &field)) return true;
+    const Entry* e = at->e;
 
+    value->clear();
     Outcome outcome = kMismatch;
     if (e->ctype == kCharField) {
-      outcome = Characters(row, rec, r, *e, field, &value);
+      outcome = Characters(row, rec, r, j, *e, field, value);
     } else if (e->ctype == kNumberField) {
-      outcome = Number(r, *e, field, &value);
+      outcome = Number(r, *e, field, value);
     }
     if (outcome == kMismatch) Error.Report(38, e->ctype, j);
     if (outcome != kKeep) return true;
 
     if (r.mapping.kind == Mapping::kKind && r.mapping.code == kSpread) {
-      Spread(r, value);
+      Spread(r, *value);
     } else {
-      Finish(r, j, &value);
+      Finish(r, j, value);
     }
     return true;
   }
 
-  Outcome Characters(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, const Entry& e,
-                     const FieldBytes& field, std::string* value) {
+  Outcome Characters(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, int j,
+                     const Entry& e, const FieldBytes& field, std::string* value) {
     const Mapping& m = r.mapping;
     if (m.kind == Mapping::kKind) {
       switch (m.code) {
         case kCopy:
         case kSpread:
-          *value = field.text();
+          field.text(value);
           return kKeep;
         case kBaseName:
           return BaseName(field.text(), value) ? kKeep : kDropped;
@@ -284,13 +333,12 @@ class Pass {
     }
     switch (entry.action) {
       case kCopyValue:
-        *value = field.text();
+        field.text(value);
         return kKeep;
       case kOtherField: {
-        const std::unique_ptr<Buffer> other(rec.field(row.sftab, row.sdtab, r.othersf));
-        const FieldBytes second(other.get());
-        if (!second.located()) return kDropped;
-        *value = second.text();
+        FieldBytes second;
+        if (!Read(row, rec, r.othersf, &other_[static_cast<size_t>(j)], &second)) return kDropped;
+        second.text(value);
         return kKeep;
       }
       case kReject:
@@ -301,7 +349,9 @@ class Pass {
         return kDropped;
       case kCutAppend: {
         char area[kCutArea];
-        std::snprintf(area, sizeof area, "%s", field.text().c_str());
+        const size_t taken = std::min(field.text_len(), sizeof area - 1);
+        std::memcpy(area, field.c_str(), taken);
+        area[taken] = '\0';
         if (char* blank = std::strchr(area, ' ')) *blank = '\0';
         const MapEntry* next = p + 1 < kMapEntries ? &m.vmap->e[p + 1] : nullptr;
         if (next != nullptr && next->kind == MapEntry::kText) {
@@ -321,7 +371,7 @@ class Pass {
     const int32_t number = FieldNumber(e, field);
     const Mapping& m = r.mapping;
     if (m.kind == Mapping::kKind && (m.code == kCopy || m.code == kSpread)) {
-      *value = Decimal(number);
+      Decimal(number, value);
       return kKeep;
     }
     if (m.kind != Mapping::kRangeMap || m.rmap == nullptr) return kMismatch;
@@ -329,12 +379,16 @@ class Pass {
       if (range.to >= range.from && (number < range.from || number > range.to)) continue;
       const MapEntry& str = range.str;
       if (str.kind == MapEntry::kText) {
-        *value = str.text[0] == ':' ? Decimal(Arithmetic(str.text, number)) : str.text;
+        if (str.text[0] == ':') {
+          Decimal(Arithmetic(str.text, number), value);
+        } else {
+          value->assign(str.text);
+        }
         return kKeep;
       }
       switch (str.action) {
         case kCopyValue:
-          *value = Decimal(number);
+          Decimal(number, value);
           return kKeep;
         case kReject:
           coffin_ = 1;
@@ -366,46 +420,51 @@ class Pass {
     if (r.dpred == kKeyPred) {
       Error.Report(" .... resource '%s' processed", value->c_str());
       std::memset(CurrentResource, 0, sizeof CurrentResource);
-      std::snprintf(CurrentResource, sizeof CurrentResource, "%s", value->c_str());
+      const size_t n = std::strlen(value->c_str());
+      std::memcpy(CurrentResource, value->c_str(), std::min(n, sizeof CurrentResource - 1));
     }
     const size_t kept = value->find_last_not_of(' ');
     value->erase(kept == std::string::npos ? 0 : kept + 1);
-    if (NeedsQuotes(r.dpred) == 1) *value = kQuote + *value + kQuote;
+    if (NeedsQuotes(r.dpred) == 1) {
+      value->insert(0, kQuote);
+      value->append(kQuote);
+    }
     Place(r, j, *value);
   }
 
   void Place(const DirFieldTrans& r, int j, const std::string& value) {
-    const char* name = PredName(r.dpred);
+    const int key = NameKey(r.dpred);
     for (Slot& slot : curls_) {
+      if (slot.dstz != r.dstanid && slot.dstz != -1) continue;
+      if (slot.curl == nullptr) slot.curl = new ListBP;
       if (slot.dstz == r.dstanid) {
-        for (int i = 1; BPair* pair = slot.curl->get(i); ++i) {
-          if (std::strcmp(pair->one.data(), name) != 0) continue;
+        for (const std::pair<int, BPair*>& placed : slot.pairs) {
+          if (placed.first != key) continue;
+          BPair* pair = placed.second;
           const char join[2] = {static_cast<char>(r.othersf & 0xff), '\0'};
           if (join[0] != '\0') pair->two.constr(join);
           pair->two.constr(value.c_str());
           return;
         }
-        slot.curl->add(NewPair(name, value));
-        return;
-      }
-      if (slot.dstz == -1) {
+      } else {
         slot.dstz = r.dstanid;
-        slot.curl->add(NewPair(name, value));
-        return;
       }
+      BPair* pair = new BPair;
+      pair->one.setstr(PredName(r.dpred));
+      // A value never holds a NUL: it is made of texts.
+      pair->two.setto(value.c_str(), static_cast<int>(value.size()) + 1);
+      slot.curl->add(pair);
+      slot.pairs.emplace_back(key, pair);
+      return;
     }
     Error.Report(37, j);
   }
 
-  static BPair* NewPair(const char* name, const std::string& value) {
-    BPair* pair = new BPair;
-    pair->one.setstr(name);
-    pair->two.setstr(value.c_str());
-    return pair;
-  }
-
   Forcfg* out_;
-  Slot curls_[kSlots] = {};
+  Slot curls_[kSlots];
+  std::vector<Located> located_;  // by rule of the running rule set: its field
+  std::vector<Located> other_;    // and its othersf field
+  std::string value_;
   int coffin_ = 0;
   char CurrentResource[kResourceLen];
 };
@@ -419,13 +478,29 @@ void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
 
 Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
 
-int NeedsQuotes(int FieldID) {
-  if (FieldID < 0 || FieldID >= kPredCount || prednames[FieldID] == nullptr) return 0;
+namespace {
+
+int QuotedByName(int FieldID) {
   const char* name = prednames[FieldID];
+  if (name == nullptr) return 0;
   for (const char* match : MatchStrings) {
     if (match == nullptr || match[0] == '\0') break;
     if (std::strstr(name, match) != nullptr) return 1;
   }
   return FieldID == kTAVOPasswordPred || FieldID == kOpIDPred || FieldID == kRemoteCodePagePred ? 1
                                                                                                 : 0;
+}
+
+}  // namespace
+
+int NeedsQuotes(int FieldID) {
+  if (FieldID < 0 || FieldID >= kPredCount) return 0;
+  // Asked for every attribute of every record: the names are searched once.
+  static const struct Quoted {
+    Quoted() {
+      for (int id = 0; id < kPredCount; ++id) by_id[id] = QuotedByName(id);
+    }
+    int by_id[kPredCount];
+  } quoted;
+  return quoted.by_id[FieldID];
 }

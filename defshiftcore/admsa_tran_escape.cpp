@@ -1,5 +1,7 @@
 #include "admsa_tran_escape.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsControl(char c) {
@@ -7,12 +9,28 @@ bool IsControl(char c) {
   return (b >= 1 && b <= 31) || b == 127;
 }
 
+// The characters that make a line need escaping.
+constexpr char kSpecial[] = "%^&|<>";
+
 }  // namespace
+
+bool NeedsEscape(const char* Line) { return Line[std::strcspn(Line, kSpecial)] != '\0'; }
+
+bool NeedsEscape(const std::string& Line) {
+  // strcspn compares many characters at a time; a NUL inside the line only ends
+  // one of its stretches early.
+  const char* const text = Line.c_str();
+  for (size_t at = 0; at < Line.size(); ++at) {
+    at += std::strcspn(text + at, kSpecial);
+    if (at < Line.size() && text[at] != '\0') return true;
+  }
+  return false;
+}
 
 std::string ScriptEscape(const std::string& Line) {
   // Lines the interpreter reads as written stay byte for byte as composed, so
   // that the command file of an ordinary control file does not change.
-  if (Line.find_first_of("%^&|<>") == std::string::npos) return Line;
+  if (!NeedsEscape(Line)) return Line;
   std::string out;
   out.reserve(2 * Line.size());
   for (const char c : Line) {

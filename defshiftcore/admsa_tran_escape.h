@@ -29,6 +29,11 @@ constexpr size_t kMaxRegionLength = 2048;
 // makes those safe.
 std::string ScriptEscape(const std::string& Line);
 
+// Whether Line holds any of % ^ & | < >, so that ScriptEscape changes it.
+bool NeedsEscape(const std::string& Line);
+// The same for the NUL-terminated text Line.
+bool NeedsEscape(const char* Line);
+
 // Whether Text holds a byte from 1 to 31 (tab, carriage return and line feed
 // among them) or 127. Such a text cannot be written to a command file. A null
 // Text holds none.

@@ -44,16 +44,12 @@ constexpr int kTDDescription = 59;
 const char kSystemQueue[] = "QMSG";
 const char kIntrapartition[] = "intrapartition";
 
-char* CopyText(const char* s) {
-  char* copy = strdup(s);
-  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(s)) + 1);
-  return copy;
-}
-
-void TrimTrailingBlanks(char* s) {
-  size_t n = std::strlen(s);
+// s holds n characters.
+void TrimTrailingBlanks(char* s, size_t n) {
   while (n > 0 && s[n - 1] == ' ') s[--n] = '\0';
 }
+
+void TrimTrailingBlanks(char* s) { TrimTrailingBlanks(s, std::strlen(s)); }
 
 const char* OrEmpty(const char* s) { return s != nullptr ? s : ""; }
 
@@ -63,31 +59,63 @@ const char* PredName(int AttrID) {
   return prednames[AttrID];
 }
 
-// Writes lines to the command file until the stream refuses one, and keeps the
-// error number of that refusal.
-class LineWriter {
- public:
-  explicit LineWriter(FILE* hFile) : hFile_(hFile) {}
-  void Line(const std::string& text) {
-    if (error_ == 0) error_ = ScriptWriteLine(hFile_, text);
-  }
-  int error() const { return error_; }
-
- private:
-  FILE* hFile_;
-  int error_ = 0;
-};
+// Writes the n bytes at data; 0, or the error number of the failure.
+int WriteAll(FILE* hFile, const char* data, size_t n) {
+  errno = 0;
+  if (std::fwrite(data, 1, n, hFile) == n) return 0;
+  return errno != 0 ? errno : EIO;
+}
 
 }  // namespace
+
+// The lines of one definition, composed into one text for one write.
+class AttrToScript::Lines {
+ public:
+  // Each line is escaped as ScriptWriteLine escapes it.
+  Lines() { text_.reserve(kUsualScript); }
+
+  // Starts a line: what is appended to the text returned, until End, is the line.
+  std::string* Begin() {
+    start_ = text_.size();
+    return &text_;
+  }
+  void End() {
+    // The line is the end of the text and holds no NUL (it is made of texts), so
+    // the NUL that ends the text ends the line.
+    if (NeedsEscape(text_.c_str() + start_)) {
+      const std::string escaped = ScriptEscape(text_.substr(start_));
+      text_.resize(start_);
+      text_.append(escaped);
+    }
+    text_.push_back('\n');
+  }
+  void Add(const char* line) {
+    Begin()->append(line);
+    End();
+  }
+
+  const std::string& text() const { return text_; }
+
+ private:
+  // Room for the remarks and commands of a usual definition.
+  static constexpr size_t kUsualScript = 1024;
+
+  std::string text_;
+  size_t start_ = 0;
+};
 
 std::string ScriptFormat(const char* Format, ...) {
   va_list args;
   va_start(args, Format);
   va_list again;
   va_copy(again, args);
+  // Nearly every line fits a small area; only a longer one is formatted twice.
+  char area[256];
+  const int n = std::vsnprintf(area, sizeof area, Format, args);
   std::string text;
-  const int n = std::vsnprintf(nullptr, 0, Format, args);
-  if (n > 0) {
+  if (n > 0 && n < static_cast<int>(sizeof area)) {
+    text.assign(area, static_cast<size_t>(n));
+  } else if (n > 0) {
     text.resize(static_cast<size_t>(n));
     // The string's own terminator slot takes vsnprintf's NUL.
     std::vsnprintf(&text[0], text.size() + 1, Format, again);
@@ -99,10 +127,9 @@ std::string ScriptFormat(const char* Format, ...) {
 
 int ScriptWriteLine(FILE* hFile, const std::string& Line) {
   if (hFile == nullptr) return 0;
-  const std::string text = ScriptEscape(Line) + '\n';
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), hFile) == text.size()) return 0;
-  return errno != 0 ? errno : EIO;
+  std::string text = NeedsEscape(Line) ? ScriptEscape(Line) : Line;
+  text += '\n';
+  return WriteAll(hFile, text.data(), text.size());
 }
 
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
@@ -114,8 +141,8 @@ AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
       iResourceAttributes(0),
       Attributes{} {
   if (Name == nullptr || Region == nullptr || Type < WDid || Type > RDid) return;
-  ResourceName = CopyText(Name);
-  RegionName = CopyText(Region);
+  ResourceName = Keep(Name);
+  RegionName = Keep(Region);
   ResourceID = Type;
   std::snprintf(ResourceType, sizeof ResourceType, "%s", ResTypeArr[Type]);
   InitOk = 1;
@@ -127,8 +154,18 @@ AttrToScript::~AttrToScript() {
   std::free(RegionName);
 }
 
+char* AttrToScript::Keep(const char* Text) {
+  char* copy = strdup(Text);
+  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(Text)) + 1);
+  return copy;
+}
+
 void AttrToScript::Add(const char* Attr, const char* Value) {
-  const std::string text = ScriptFormat(PairTemplate, OrEmpty(Attr), OrEmpty(Value));
+  // The text PairTemplate makes, put together directly: every attribute of every
+  // definition passes here.
+  std::string text(OrEmpty(Attr));
+  text += '=';
+  text += OrEmpty(Value);
   AddAttribute(text.c_str());
 }
 
@@ -140,7 +177,7 @@ int AttrToScript::AddAttribute(const char* Attr) {
                  ShownName(), kMaxAttributes, Attr);
     return 0;
   }
-  char* copy = CopyText(Attr);
+  char* copy = Keep(Attr);
   TrimTrailingBlanks(copy);
   Attributes[iResourceAttributes++] = copy;
   return 0;
@@ -173,7 +210,7 @@ int AttrToScript::ReplaceAttribute(int AttrID, const char* Value) {
 
 int AttrToScript::ReplaceAttributeX(int Index, const char* Value) {
   if (!InitOk || Index < 0 || Index >= iResourceAttributes || Value == nullptr) return -1;
-  char* copy = CopyText(Value);
+  char* copy = Keep(Value);
   TrimTrailingBlanks(copy);
   std::free(Attributes[Index]);
   Attributes[Index] = copy;
@@ -209,7 +246,9 @@ void AttrToScript::LogDescription(int DescID) const {
   int index;
   const char* description = RetrieveAttribute(DescID, &index);
   if (description == nullptr) return;
-  Error.Report("      > (%s)", ShowControlCharacters(ModifyQuotes(description).c_str()).c_str());
+  std::string shown;
+  ModifyQuotes(description, &shown);
+  Error.Report("      > (%s)", ShowControlCharacters(shown.c_str()).c_str());
 }
 
 int AttrToScript::Verify() {
@@ -317,71 +356,77 @@ int AttrToScript::VerifyTD() {
   return 1;
 }
 
-std::string AttrToScript::ModifyQuotes(const char* Source) {
-  std::string out;
-  for (const char* p = Source; *p != '\0'; ++p) {
-    if (p[0] == '\\' && p[1] == '"') continue;
-    out += *p;
+void AttrToScript::ModifyQuotes(const char* Source, std::string* rOut) {
+  const char* p = Source;
+  while (const char* backslash = std::strchr(p, '\\')) {
+    rOut->append(p, static_cast<size_t>(backslash - p));
+    if (backslash[1] != '"') rOut->push_back('\\');
+    p = backslash + 1;
   }
-  return out;
+  rOut->append(p);
 }
 
-int AttrToScript::BuildCommand(std::vector<std::string>* rCommandArray) const {
-  rCommandArray->clear();
+void AttrToScript::BuildCommand(Lines* rScript) const {
   const bool region = ResourceID == RDid;
-  const int n = iResourceAttributes;
-  const int lines = n / 2 + n % 2 + (region ? 0 : 1);
-  rCommandArray->reserve(static_cast<size_t>(lines));
-  int start = 0;
   if (!region) {
-    rCommandArray->push_back(ScriptFormat(AddTemplate, ResourceType, RegionName, ResourceName));
-    start = 1;
+    rScript->Begin()->append(ScriptFormat(AddTemplate, ResourceType, RegionName, ResourceName));
+    rScript->End();
   }
-  for (int p = start; p < lines; ++p) {
-    std::string line = region
-                           ? ScriptFormat(UpdateTemplateRD, RegionName)
-                           : ScriptFormat(UpdateTemplate, ResourceType, RegionName, ResourceName);
-    for (int a = 2 * (p - start); a <= 2 * (p - start) + 1 && a < n; ++a) {
-      const char* attr = Attributes[a];
-      line += ' ';
+  // Every tavoupdate line of the definition starts alike.
+  const std::string head =
+      region ? ScriptFormat(UpdateTemplateRD, RegionName)
+             : ScriptFormat(UpdateTemplate, ResourceType, RegionName, ResourceName);
+  const int n = iResourceAttributes;
+  for (int a = 0; a < n; a += 2) {
+    std::string* line = rScript->Begin();
+    line->append(head);
+    for (int k = a; k <= a + 1 && k < n; ++k) {
+      const char* attr = Attributes[k];
+      line->push_back(' ');
       // The command interpreter splits its arguments at blanks.
       if (std::strchr(attr, ' ') != nullptr) {
-        line += '"';
-        line += attr;
-        line += '"';
+        line->push_back('"');
+        line->append(attr);
+        line->push_back('"');
       } else {
-        line += attr;
+        line->append(attr);
       }
     }
-    rCommandArray->push_back(line);
+    rScript->End();
   }
-  return 0;
 }
 
-int AttrToScript::ShowStanza(FILE* hFile) const {
-  LineWriter out(hFile);
-  out.Line("");
-  out.Line("@REM ----------------------------------------------");
-  out.Line(ScriptFormat("@REM %s", StanzaName[ResourceID]));
+void AttrToScript::ShowStanza(Lines* rScript) const {
+  rScript->Add("");
+  rScript->Add("@REM ----------------------------------------------");
+  std::string* line = rScript->Begin();
+  line->append("@REM ");
+  line->append(StanzaName[ResourceID]);
+  rScript->End();
   if (ResourceID != RDid) {
-    out.Line("");
-    out.Line(ScriptFormat("@REM %s:", ResourceName));
+    rScript->Add("");
+    line = rScript->Begin();
+    line->append("@REM ");
+    line->append(ResourceName);
+    line->push_back(':');
+    rScript->End();
   }
   for (int i = 0; i < iResourceAttributes; ++i) {
-    out.Line("@REM \t" + ModifyQuotes(Attributes[i]));
+    line = rScript->Begin();
+    line->append("@REM \t");
+    ModifyQuotes(Attributes[i], line);
+    rScript->End();
   }
-  out.Line("");
-  return out.error();
+  rScript->Add("");
 }
 
 int AttrToScript::CreateScript(FILE* hFile) {
   if (!InitOk) return 0;
-  std::vector<std::string> lines;
-  BuildCommand(&lines);
-  if (lines.empty()) return 0;
-  const int stanza = ShowStanza(hFile);
-  if (stanza != 0) return stanza;
-  LineWriter out(hFile);
-  for (const std::string& line : lines) out.Line(line);
-  return out.error();
+  // A region definition without attributes has no command to carry.
+  if (ResourceID == RDid && iResourceAttributes == 0) return 0;
+  if (hFile == nullptr) return 0;
+  Lines script;
+  ShowStanza(&script);
+  BuildCommand(&script);
+  return WriteAll(hFile, script.text().data(), script.text().size());
 }

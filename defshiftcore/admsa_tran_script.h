@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 // The transactions that the earlier release supplied with its own system, four
 // characters each, ended by a null entry. Definitions of these are not migrated.
@@ -65,9 +64,10 @@ class AttrToScript {
 
   // Writes the definition to hFile: the remarks showing its stanza entries, then
   // its tavoadd line (not for the region definition) and one tavoupdate line for
-  // every two attributes. A region definition without attributes writes nothing.
-  // Returns 0, or the error number of the first line the stream refused; no
-  // line is written after it.
+  // every two attributes, each line as ScriptWriteLine writes it. The lines go to
+  // the stream in one piece. A region definition without attributes, or a null
+  // hFile, writes nothing. Returns 0 when the stream took the lines, else the
+  // error number of the failure (as ScriptWriteLine).
   int CreateScript(FILE* hFile);
 
   int initok() const { return InitOk; }
@@ -106,12 +106,15 @@ class AttrToScript {
   // Name of the definition in log lines: the region for the region definition.
   const char* ShownName() const;
 
-  // Source with every \" reduced to a plain double quote.
-  static std::string ModifyQuotes(const char* Source);
-  // The command lines of the definition, in order, into *rCommandArray; always 0.
-  int BuildCommand(std::vector<std::string>* rCommandArray) const;
-  // The remarks; 0 or the error number as for CreateScript.
-  int ShowStanza(FILE* hFile) const;
+  // Appends Source with every \" reduced to a plain double quote to *rOut.
+  static void ModifyQuotes(const char* Source, std::string* rOut);
+  class Lines;  // the text of the definition's lines as it is composed
+  // Add the command lines, or the remarks, of the definition to *rScript.
+  void BuildCommand(Lines* rScript) const;
+  void ShowStanza(Lines* rScript) const;
+
+  // An owned copy of Text.
+  static char* Keep(const char* Text);
 
   int InitOk;
   char* ResourceName;  // owned
