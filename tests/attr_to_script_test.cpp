@@ -1,14 +1,15 @@
+// One resource definition on its way into the command file: the checks that
+// refuse or amend it, and the remarks and commands it is written as.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "admsa_tab.h"
 #include "admsa_tran_script.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -41,90 +42,70 @@ Outcome Migrate(const char* name, int cls, const Attrs& attrs, const char* regio
   return {result == 1 ? Script(&r) : "refused", log};
 }
 
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 }  // namespace
 
-TEST(AttrToScriptTest, WritesProgramAsRemarksThenCommands) {
-  EXPECT_EQ(
-      "\n"
-      "@REM ----------------------------------------------\n"
-      "@REM Program Definitions\n"
-      "\n"
-      "@REM PROGA:\n"
-      "@REM \tPathName=\"proga\"\n"
-      "@REM \tResourceDescription=\"Sample program\"\n"
-      "@REM \tResident=no\n"
-      "\n"
-      "tavoadd -c pd -r REGION1 -P PROGA\n"
-      "tavoupdate -c pd -r REGION1 -P PROGA  PathName=\\\"proga\\\" "
-      "\"ResourceDescription=\\\"Sample program\\\"\"\n"
-      "tavoupdate -c pd -r REGION1 -P PROGA  Resident=no\n",
-      Migrate("PROGA", PDid,
-              {{"PathName", "\\\"proga\\\""},
-               {"ResourceDescription", "\\\"Sample program\\\""},
-               {"Resident", "no"}})
-          .script);
-}
-
-TEST(AttrToScriptTest, RegionDefinitionHasNeitherNameNorAddLine) {
-  EXPECT_EQ(
-      "\n"
-      "@REM ----------------------------------------------\n"
-      "@REM Region Definition\n"
-      "@REM \tResourceDescription=\"Main region\"\n"
-      "@REM \tCWASize=512\n"
-      "@REM \tMaxServer=5\n"
-      "\n"
-      "tavoupdate -c rd -r REGION1 -P  \"ResourceDescription=\\\"Main region\\\"\" CWASize=512\n"
-      "tavoupdate -c rd -r REGION1 -P  MaxServer=5\n",
-      Migrate(
-          "", RDid,
-          {{"ResourceDescription", "\\\"Main region\\\""}, {"CWASize", "512"}, {"MaxServer", "5"}})
-          .script);
-  EXPECT_EQ("", Migrate("", RDid, {}).script);
-}
-
-TEST(AttrToScriptTest, PutsTwoAttributesOnEachUpdateLine) {
-  const std::string head =
-      "\n@REM ----------------------------------------------\n"
-      "@REM User Definitions\n\n@REM U1:\n";
+TEST(AttrToScriptTest, WritesRemarksThenAnAddLineAndTwoAttributesPerUpdateLine) {
+  struct Case {
+    const char* name;
+    const char* resource;
+    int cls;
+    const char* region;
+    Attrs attrs;
+    std::string script;  // the whole script, or with `part` a part of it
+    bool part;
+  };
+  const std::string rule = "\n@REM ----------------------------------------------\n";
+  const std::string user = rule + "@REM User Definitions\n\n@REM U1:\n";
   const std::string add = "\ntavoadd -c ud -r R -P U1\n";
   const std::string update = "tavoupdate -c ud -r R -P U1  ";
-  EXPECT_EQ(head + add, Migrate("U1", UDid, {}, "R").script);
-  EXPECT_EQ(head + "@REM \tA=1\n" + add + update + "A=1\n",
-            Migrate("U1", UDid, {{"A", "1"}}, "R").script);
-  EXPECT_EQ(head + "@REM \tA=1\n@REM \tB=2\n" + add + update + "A=1 B=2\n",
-            Migrate("U1", UDid, {{"A", "1"}, {"B", "2"}}, "R").script);
-  EXPECT_TRUE(Has(Migrate("U1", UDid, {{"A", "1"}, {"B", "2"}, {"C", "3"}}, "R").script,
-                  add + update + "A=1 B=2\n" + update + "C=3\n"));
-}
-
-TEST(AttrToScriptTest, QuotesAttributesWithBlanksButNeverNames) {
-  const std::string script =
-      Migrate("MY LSN", LDid, {{"Protocol", "TCP"}, {"GroupName", "a b"}}, "MY REGION").script;
-  EXPECT_TRUE(Has(script, "\ntavoadd -c ld -r MY REGION -P MY LSN\n")) << script;
-  EXPECT_TRUE(Has(script,
-                  "\ntavoupdate -c ld -r MY REGION -P MY LSN  Protocol=TCP "
-                  "\"GroupName=a b\"\n"))
-      << script;
-  EXPECT_TRUE(Has(script, "@REM \tGroupName=a b\n")) << script;
-}
-
-TEST(AttrToScriptTest, StoresAttributesWithoutTrailingBlanks) {
-  EXPECT_TRUE(Has(Migrate("P1", PDid, {{"Resident", "no   "}, {"ProgType", "   "}}).script,
-                  "P1  Resident=no ProgType=\n"));
-}
-
-TEST(AttrToScriptTest, ComposesLongLinesWhole) {
-  const std::string region(300, 'R');
-  const std::string value(600, 'v');
-  const std::string script =
-      Migrate("P1", PDid, {{"PathName", value.c_str()}}, region.c_str()).script;
-  EXPECT_TRUE(Has(script, "\ntavoadd -c pd -r " + region + " -P P1\n"));
-  EXPECT_TRUE(Has(script, "\ntavoupdate -c pd -r " + region + " -P P1  PathName=" + value + "\n"));
+  const std::string long_region(300, 'R');
+  const std::string long_value(600, 'v');
+  // clang-format off
+  const Case cases[] = {
+    {"program", "PROGA", PDid, "REGION1",
+     {{"PathName", "\\\"proga\\\""}, {"ResourceDescription", "\\\"Sample program\\\""},
+      {"Resident", "no"}},
+     rule + "@REM Program Definitions\n\n@REM PROGA:\n"
+     "@REM \tPathName=\"proga\"\n@REM \tResourceDescription=\"Sample program\"\n"
+     "@REM \tResident=no\n\n"
+     "tavoadd -c pd -r REGION1 -P PROGA\n"
+     "tavoupdate -c pd -r REGION1 -P PROGA  PathName=\\\"proga\\\" "
+     "\"ResourceDescription=\\\"Sample program\\\"\"\n"
+     "tavoupdate -c pd -r REGION1 -P PROGA  Resident=no\n", false},
+    {"region definition: neither name nor add line", "", RDid, "REGION1",
+     {{"ResourceDescription", "\\\"Main region\\\""}, {"CWASize", "512"}, {"MaxServer", "5"}},
+     rule + "@REM Region Definition\n"
+     "@REM \tResourceDescription=\"Main region\"\n@REM \tCWASize=512\n@REM \tMaxServer=5\n\n"
+     "tavoupdate -c rd -r REGION1 -P  \"ResourceDescription=\\\"Main region\\\"\" CWASize=512\n"
+     "tavoupdate -c rd -r REGION1 -P  MaxServer=5\n", false},
+    {"region definition without attributes", "", RDid, "REGION1", {}, "", false},
+    {"no attribute", "U1", UDid, "R", {}, user + add, false},
+    {"one attribute", "U1", UDid, "R", {{"A", "1"}},
+     user + "@REM \tA=1\n" + add + update + "A=1\n", false},
+    {"two attributes", "U1", UDid, "R", {{"A", "1"}, {"B", "2"}},
+     user + "@REM \tA=1\n@REM \tB=2\n" + add + update + "A=1 B=2\n", false},
+    {"three attributes", "U1", UDid, "R", {{"A", "1"}, {"B", "2"}, {"C", "3"}},
+     add + update + "A=1 B=2\n" + update + "C=3\n", true},
+    {"attribute with blanks quoted, names never", "MY LSN", LDid, "MY REGION",
+     {{"Protocol", "TCP"}, {"GroupName", "a b"}},
+     "@REM \tGroupName=a b\n\ntavoadd -c ld -r MY REGION -P MY LSN\n"
+     "tavoupdate -c ld -r MY REGION -P MY LSN  Protocol=TCP \"GroupName=a b\"\n", true},
+    {"trailing blanks dropped", "P1", PDid, "REGION1", {{"Resident", "no   "}, {"ProgType", "   "}},
+     "P1  Resident=no ProgType=\n", true},
+    {"long lines whole", "P1", PDid, long_region.c_str(), {{"PathName", long_value.c_str()}},
+     "\ntavoadd -c pd -r " + long_region + " -P P1\ntavoupdate -c pd -r " + long_region +
+     " -P P1  PathName=" + long_value + "\n", true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const Outcome o = Migrate(c.resource, c.cls, c.attrs, c.region);
+    EXPECT_EQ("", o.log) << c.name;
+    if (c.part) {
+      EXPECT_TRUE(Has(o.script, c.script)) << c.name << "\n" << o.script;
+    } else {
+      EXPECT_EQ(c.script, o.script) << c.name;
+    }
+  }
 }
 
 TEST(AttrToScriptTest, DropsAndNamesAttributesBeyondTheThirtySecond) {
@@ -153,101 +134,123 @@ TEST(AttrToScriptTest, UnknownClassMakesAnUnusableRecord) {
   EXPECT_EQ(0, AttrToScript("P1", PDid, nullptr).initok());
 }
 
-TEST(VerifyTest, SuppliedTransactionsAreRefusedOnlyByTheirExactName) {
-  std::set<std::string> ids;
-  for (int i = 0; i < kDeleteTransCount; ++i) {
-    ASSERT_NE(nullptr, TD_DeleteTransIds[i]) << i;
-    EXPECT_EQ(4u, std::strlen(TD_DeleteTransIds[i])) << TD_DeleteTransIds[i];
-    ids.insert(TD_DeleteTransIds[i]);
-  }
-  EXPECT_EQ(static_cast<size_t>(kDeleteTransCount), ids.size());
-  EXPECT_EQ(nullptr, TD_DeleteTransIds[kDeleteTransCount]);
+// Each row a definition checked and, when it passes, written: what the check logs
+// and a part of the script (null when the definition is refused).
+TEST(VerifyTest, RefusesOrAmendsDefinitionsByClass) {
+  struct Case {
+    const char* name;
+    const char* resource;
+    int cls;
+    Attrs attrs;
+    std::string log;
+    const char* written;
+  };
+  // The last of the supplied transactions, so that a search that stops early shows.
+  const std::string supplied = TD_DeleteTransIds[kDeleteTransCount - 1];
+  const std::string lower = {supplied[0], supplied[1], static_cast<char>(supplied[2] + 'a' - 'A'),
+                             supplied[3]};
+  const std::string longer = supplied + "X";
+  const std::string shorter = supplied.substr(0, 3);
+  const std::string unwritable =
+      "' holds characters that cannot be written to a command file, and is not migrated\n";
+  const Attrs queue = {{"TriggerLevel", "5"}, {"RecordLen", "80"}};
+  // clang-format off
+  const Case cases[] = {
+    {"supplied transaction", supplied.c_str(), TDid,
+     {{"ProgName", "P"}, {"ResourceDescription", "\\\"x y\\\""}},
+     " .... resource '" + supplied + "' is a Version 2.0 supplied transaction, and is not "
+     "migrated\n      > (ResourceDescription=\"x y\")\n", nullptr},
+    {"supplied name in lower case", lower.c_str(), TDid, {}, "", "tavoadd"},
+    {"supplied name and more", longer.c_str(), TDid, {}, "", "tavoadd"},
+    {"part of a supplied name", shorter.c_str(), TDid, {}, "", "tavoadd"},
 
-  const std::string id = TD_DeleteTransIds[kDeleteTransCount - 1];
-  const Outcome refused =
-      Migrate(id.c_str(), TDid, {{"ProgName", "P"}, {"ResourceDescription", "\\\"x y\\\""}});
-  EXPECT_EQ("refused", refused.script);
-  EXPECT_EQ(" .... resource '" + id +
-                "' is a Version 2.0 supplied transaction, and is not migrated\n"
-                "      > (ResourceDescription=\"x y\")\n",
-            refused.log);
-  const std::string lower = {id[0], id[1], static_cast<char>(id[2] + 'a' - 'A'), id[3]};
-  for (const std::string& name : {id + "X", id.substr(0, 3), lower}) {
-    const Outcome migrated = Migrate(name.c_str(), TDid, {});
-    EXPECT_NE("refused", migrated.script) << name;
-    EXPECT_EQ("", migrated.log) << name;
-  }
-}
+    {"system file", "QVBFILE", FDid, {},
+     " .... resource 'QVBFILE'is a Version 2.0 system file, and is not migrated\n", nullptr},
+    {"system program", "QVBPROG", PDid, {{"ResourceDescription", "\\\"Order entry\\\""}},
+     " .... resource 'QVBPROG' is a Version 2.0 system program, and is not migrated\n"
+     "      > (ResourceDescription=\"Order entry\")\n", nullptr},
+    {"file prefix in lower case", "qvbfile", FDid, {}, "", "tavoadd"},
+    {"program prefix in lower case", "qvbprog", PDid, {}, "", "tavoadd"},
+    {"file named part of the prefix", "QV", FDid, {}, "", "tavoadd"},
+    {"program named part of the prefix", "QV", PDid, {}, "", "tavoadd"},
+    {"file with the prefix inside", "XQVB", FDid, {}, "", "tavoadd"},
+    {"program with the prefix inside", "XQVB", PDid, {}, "", "tavoadd"},
 
-TEST(VerifyTest, SystemFilesAndProgramsAreKnownByUpperCasePrefix) {
-  EXPECT_EQ(" .... resource 'QVBFILE'is a Version 2.0 system file, and is not migrated\n",
-            Migrate("QVBFILE", FDid, {}).log);
-  const Outcome program =
-      Migrate("QVBPROG", PDid, {{"ResourceDescription", "\\\"Order entry\\\""}});
-  EXPECT_EQ("refused", program.script);
-  EXPECT_EQ(
-      " .... resource 'QVBPROG' is a Version 2.0 system program, and is not migrated\n"
-      "      > (ResourceDescription=\"Order entry\")\n",
-      program.log);
-  for (int cls : {FDid, PDid}) {
-    for (const char* name : {"qvbfile", "QV", "XQVB"}) {
-      const Outcome migrated = Migrate(name, cls, {});
-      EXPECT_NE("refused", migrated.script) << name;
-      EXPECT_EQ("", migrated.log) << name;
+    {"system queue", "QMSG", TDDid, {{"DestType", "intrapartition"}},
+     " .... resource 'QMSG' is a TAVO system resource, and is not migrated\n", nullptr},
+    {"system queue name in lower case", "qmsg", TDDid, {{"DestType", "intrapartition"}}, "",
+     "tavoadd"},
+
+    {"extrapartition queue loses its trigger level", "Q1", TDDid,
+     {{"DestType", "extrapartition"}, queue[0], queue[1]}, "",
+     "  DestType=extrapartition RecordLen=80\n"},
+    {"remote queue loses its trigger level", "Q1", TDDid,
+     {{"DestType", "remote"}, queue[0], queue[1]}, "", "  DestType=remote RecordLen=80\n"},
+    {"indirect queue loses its trigger level", "Q1", TDDid,
+     {{"DestType", "indirect"}, queue[0], queue[1]}, "", "  DestType=indirect RecordLen=80\n"},
+    {"queue type compared exactly", "Q1", TDDid,
+     {{"DestType", "Intrapartition"}, queue[0], queue[1]}, "",
+     "  DestType=Intrapartition RecordLen=80\n"},
+    {"intrapartition queue keeps its trigger level", "Q1", TDDid,
+     {{"DestType", "intrapartition"}, queue[0]}, "", "  DestType=intrapartition TriggerLevel=5\n"},
+    {"queue of no type keeps its trigger level", "Q1", TDDid, {queue[0]}, "", "  TriggerLevel=5\n"},
+
+    // The net name is found whatever the case of its attribute, and reset where it stands.
+    {"net name conflicting with the model", "T001", WDid,
+     {{"netname", "\\\"LU01\\\""}, {"ModelId", "\\\"M1\\\""},
+      {"ResourceDescription", "\\\"Desk\\\""}},
+     " .... resource 'T001': 'ModelId=\\\"M1\\\"' conflicts with 'netname=\\\"LU01\\\"'\n"
+     "      > NetName value reset to \"\"\n      > (ResourceDescription=\"Desk\")\n",
+     "T001  NetName=\\\"\\\" ModelId=\\\"M1\\\"\n"},
+    {"quoted empty net name is a value", "T002", WDid, {{"ModelId", "M"}, {"NetName", "\\\"\\\""}},
+     " .... resource 'T002': 'ModelId=M' conflicts with 'NetName=\\\"\\\"'\n"
+     "      > NetName value reset to \"\"\n", "T002  ModelId=M NetName=\\\"\\\"\n"},
+    {"model without net name", "T1", WDid, {{"ModelId", "M"}}, "", "  ModelId=M\n"},
+    {"model with empty net name", "T1", WDid, {{"ModelId", "M"}, {"NetName", ""}}, "",
+     "  ModelId=M NetName=\n"},
+    {"net name without model", "T1", WDid, {{"NetName", "L"}}, "", "  NetName=L\n"},
+
+    {"tab in a description", "TRN1", TDid, {{"ResourceDescription", "\\\"Tab\there\\\""}},
+     " .... resource 'TRN1" + unwritable + "      > (ResourceDescription=\"Tab?here\")\n", nullptr},
+    {"line break in a value", "PROG1", PDid,
+     {{"ResourceDescription", "\\\"x\\\""}, {"PathName", "a\r\nrd /s c:\\"}},
+     " .... resource 'PROG1" + unwritable + "      > (ResourceDescription=\"x\")\n", nullptr},
+    {"line feed in a name", "Q\n1", TDDid, {{"DestType", "intrapartition"}},
+     " .... resource 'Q?1" + unwritable, nullptr},
+    {"delete character", "USR\x7f", UDid, {{"ResourceDescription", "\\\"del\x7f\x01\\\""}},
+     " .... resource 'USR?" + unwritable + "      > (ResourceDescription=\"del??\")\n", nullptr},
+    // Refused for its characters, not as the system queue: one reason only.
+    {"system queue with a control character", "QMSG", TDDid,
+     {{"ResourceDescription", "\\\"sys\x1b\\\""}},
+     " .... resource 'QMSG" + unwritable + "      > (ResourceDescription=\"sys?\")\n", nullptr},
+    {"region definition shown by its region", "", RDid, {{"MaxServer", "5\x1a"}},
+     " .... resource 'REGION1" + unwritable, nullptr},
+    {"bytes above 127 and special characters", "CAF\xc3\x89", TDid,
+     {{"ResourceDescription", "\\\"Caf\xc3\xa9 & bar \xff\\\""}}, "", "tavoadd"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const Outcome o = Migrate(c.resource, c.cls, c.attrs);
+    EXPECT_EQ(c.log, o.log) << c.name;
+    if (c.written == nullptr) {
+      EXPECT_EQ("refused", o.script) << c.name;
+    } else {
+      EXPECT_TRUE(Has(o.script, c.written)) << c.name << "\n" << o.script;
     }
   }
 }
 
-TEST(VerifyTest, SystemQueueIsRefusedByItsExactName) {
-  const Outcome refused = Migrate("QMSG", TDDid, {{"DestType", "intrapartition"}});
-  EXPECT_EQ("refused", refused.script);
-  EXPECT_EQ(" .... resource 'QMSG' is a TAVO system resource, and is not migrated\n", refused.log);
-  EXPECT_NE("refused", Migrate("qmsg", TDDid, {{"DestType", "intrapartition"}}).script);
-}
-
-TEST(VerifyTest, TriggerLevelStaysOnlyWithIntrapartitionQueues) {
-  for (const char* type : {"extrapartition", "remote", "indirect", "Intrapartition"}) {
-    const Outcome o =
-        Migrate("Q1", TDDid, {{"DestType", type}, {"TriggerLevel", "5"}, {"RecordLen", "80"}});
-    EXPECT_FALSE(Has(o.script, "TriggerLevel")) << type;
-    EXPECT_TRUE(Has(o.script, "  DestType=" + std::string(type) + " RecordLen=80\n")) << type;
-    EXPECT_EQ("", o.log) << type;
+// The commands take the word after -P for the name: without one, the first
+// attribute would name the resource.
+TEST(VerifyTest, DefinitionWithoutANameIsRefusedInEveryClassButTheRegion) {
+  for (int cls = WDid; cls < RDid; ++cls) {
+    const Outcome o = Migrate("", cls, {{"ResourceDescription", "\\\"no name\\\""}});
+    EXPECT_EQ("refused", o.script) << StanzaName[cls];
+    EXPECT_EQ(
+        " .... a resource without a name is not migrated\n"
+        "      > (ResourceDescription=\"no name\")\n",
+        o.log)
+        << StanzaName[cls];
   }
-  EXPECT_TRUE(
-      Has(Migrate("Q1", TDDid, {{"DestType", "intrapartition"}, {"TriggerLevel", "5"}}).script,
-          "  DestType=intrapartition TriggerLevel=5\n"));
-  EXPECT_TRUE(Has(Migrate("Q1", TDDid, {{"TriggerLevel", "5"}}).script, "  TriggerLevel=5\n"));
-}
-
-TEST(VerifyTest, NetNameConflictingWithModelIdIsResetInPlace) {
-  // Lookup ignores case: netname is the terminal's NetName.
-  const Outcome o = Migrate("T001", WDid,
-                            {{"netname", "\\\"LU01\\\""},
-                             {"ModelId", "\\\"M1\\\""},
-                             {"ResourceDescription", "\\\"Front desk\\\""}});
-  EXPECT_EQ(
-      " .... resource 'T001': 'ModelId=\\\"M1\\\"' conflicts with 'netname=\\\"LU01\\\"'\n"
-      "      > NetName value reset to \"\"\n"
-      "      > (ResourceDescription=\"Front desk\")\n",
-      o.log);
-  EXPECT_TRUE(Has(o.script, "@REM \tNetName=\"\"\n@REM \tModelId=\"M1\"\n"));
-  EXPECT_TRUE(Has(o.script, "T001  NetName=\\\"\\\" ModelId=\\\"M1\\\"\n"));
-  EXPECT_FALSE(Has(o.script, "LU01"));
-
-  // The quoted empty value is a value like any other.
-  EXPECT_EQ(
-      " .... resource 'T002': 'ModelId=M' conflicts with 'NetName=\\\"\\\"'\n"
-      "      > NetName value reset to \"\"\n",
-      Migrate("T002", WDid, {{"ModelId", "M"}, {"NetName", "\\\"\\\""}}).log);
-}
-
-TEST(VerifyTest, TerminalsWithoutConflictAreLeftAlone) {
-  const Attrs cases[] = {
-      {{"ModelId", "M"}}, {{"ModelId", "M"}, {"NetName", ""}}, {{"NetName", "L"}}};
-  for (const Attrs& attrs : cases) {
-    const Outcome o = Migrate("T1", WDid, attrs);
-    EXPECT_EQ("", o.log) << attrs.back().first;
-    EXPECT_TRUE(Has(o.script, std::string(attrs.back().first) + "=" + attrs.back().second + "\n"))
-        << o.script;
-  }
+  EXPECT_NE("refused", Migrate("", RDid, {{"MaxServer", "5"}}).script);
 }

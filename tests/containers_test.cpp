@@ -1,7 +1,14 @@
+// The containers that the rest of the library builds on: buffers that grow to
+// exactly the size asked for, texts that keep their terminator, and lists that
+// keep items in the order added, share nodes between copies and are filled and
+// read back by number in time proportional to their length.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <chrono>
+#include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "admsa_supp.h"
 
@@ -14,16 +21,49 @@ class ProbeBuffer : public BufStr {
   std::string bytes() const { return std::string(data(), static_cast<size_t>(len())); }
 };
 
-}  // namespace
+// What lists promise, kept the plain way: a list either has no nodes yet or reads
+// one chain of items; a copy reads the same chain; adding to a list without nodes
+// starts a chain of its own, which copies made before do not see.
+class Model {
+ public:
+  int Make() {
+    lists_.push_back(-1);
+    return static_cast<int>(lists_.size()) - 1;
+  }
+  int Copy(int from) {
+    lists_.push_back(lists_[static_cast<size_t>(from)]);
+    return static_cast<int>(lists_.size()) - 1;
+  }
+  void Add(int list, void* item) {
+    int& chain = lists_[static_cast<size_t>(list)];
+    if (chain < 0) {
+      chains_.emplace_back();
+      chain = static_cast<int>(chains_.size()) - 1;
+    }
+    chains_[static_cast<size_t>(chain)].push_back(item);
+  }
+  void* Get(int list, int num) const {
+    const int chain = lists_[static_cast<size_t>(list)];
+    if (chain < 0 || num < 1) return nullptr;
+    const std::vector<void*>& items = chains_[static_cast<size_t>(chain)];
+    return static_cast<size_t>(num) <= items.size() ? items[static_cast<size_t>(num) - 1] : nullptr;
+  }
+  int Length(int list) const {
+    const int chain = lists_[static_cast<size_t>(list)];
+    return chain < 0 ? 0 : static_cast<int>(chains_[static_cast<size_t>(chain)].size());
+  }
 
-TEST(BufferTest, NewBufferIsEmpty) {
-  Buffer b;
-  EXPECT_EQ(0, b.len());
-  EXPECT_EQ(nullptr, b.data());
-}
+ private:
+  std::vector<int> lists_;  // chain read by each list, -1 for none yet
+  std::vector<std::vector<void*>> chains_;
+};
+
+}  // namespace
 
 TEST(BufferTest, StorageIsReusedWhenLargeEnoughAndOtherwiseGrowsExactly) {
   ProbeBuffer b;
+  EXPECT_EQ(0, b.len());
+  EXPECT_EQ(nullptr, b.data());
   b.setto("abcdefgh", 8);
   const char* first = b.data();
   b.setto("xyz", 3);
@@ -79,58 +119,135 @@ TEST(BufStrTest, TextsKeepTheirTerminator) {
   EXPECT_STREQ(set.data(), appended.data());
 }
 
-TEST(ListTest, ItemsComeBackInOrderAndOutOfRangeGivesNull) {
-  int items[3] = {1, 2, 3};
+TEST(ListTest, NullItemsAndNumbersOutsideTheListReadAlike) {
+  int a = 1;
+  int c = 3;
   List list;
   EXPECT_EQ(nullptr, list.get(1));
-  list.add(&items[0]);
-  EXPECT_EQ(&items[0], list.get(1));
-  EXPECT_EQ(nullptr, list.get(2));
+  list.add(&a);
   list.add(nullptr);  // holds its place
-  list.add(&items[2]);
+  list.add(&c);
+  // Forward, backward, repeated and past the end, in an order that moves any
+  // remembered position around.
+  const struct {
+    int num;
+    void* item;
+  } reads[] = {{3, &c}, {1, &a}, {2, nullptr}, {4, nullptr}, {3, &c},       {0, nullptr},
+               {1, &a}, {1, &a}, {5, nullptr}, {2, nullptr}, {-1, nullptr}, {3, &c}};
+  for (const auto& r : reads) EXPECT_EQ(r.item, list.get(r.num)) << r.num;
+  for (int num : {-2147483647 - 1, 2147483647}) EXPECT_EQ(nullptr, list.get(num)) << num;
 
-  EXPECT_EQ(&items[0], list.get(1));
-  EXPECT_EQ(nullptr, list.get(2));
-  EXPECT_EQ(&items[2], list.get(3));
-  for (int num : {4, 0, -1, -2147483647 - 1, 2147483647}) EXPECT_EQ(nullptr, list.get(num)) << num;
+  list.add(&a);  // after reads that went past the end
+  EXPECT_EQ(&a, list.get(4));
+  EXPECT_EQ(&c, list.get(3));
+  EXPECT_EQ(nullptr, list.get(5));
 }
 
-TEST(ListTest, CopiesShareNodesAndSurviveEachOther) {
+TEST(ListTest, CopiesSeeNodesThatAnyOfThemAppends) {
+  int items[6] = {};
+  List original;
+  original.add(&items[0]);
+  original.add(&items[1]);
+  EXPECT_EQ(nullptr, original.get(3));  // read up to the end before the copy
+
+  List copy(original);
+  copy.add(&items[2]);      // behind the original's last node
+  original.add(&items[3]);  // behind the copy's node, not over it
+  EXPECT_EQ(nullptr, copy.get(5));
+  {
+    List third(copy);
+    third.add(&items[4]);
+  }  // destroying a copy releases nothing
+  copy.add(&items[5]);
+  for (const List* list : {&original, &copy}) {
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(&items[i], list->get(i + 1)) << i;
+    EXPECT_EQ(nullptr, list->get(7));
+  }
+}
+
+TEST(ListTest, CopyOfAnEmptyListStartsItsOwnNodes) {
   int a = 1;
   int b = 2;
-  int c = 3;
-  std::optional<List> original(std::in_place);
-  original->add(&a);
-  {
-    List copy(*original);
-    copy.add(&b);  // appended to the shared chain
-    EXPECT_EQ(&b, original->get(2));
-  }
-  EXPECT_EQ(&a, original->get(1));
-  EXPECT_EQ(&b, original->get(2));
-
-  List survivor(*original);
-  original.reset();
-  survivor.add(&c);
-  EXPECT_EQ(&a, survivor.get(1));
-  EXPECT_EQ(&c, survivor.get(3));
+  List empty;
+  List copy(empty);
+  empty.add(&a);
+  copy.add(&b);
+  EXPECT_EQ(&a, empty.get(1));
+  EXPECT_EQ(nullptr, empty.get(2));
+  EXPECT_EQ(&b, copy.get(1));
+  EXPECT_EQ(nullptr, copy.get(2));
 }
 
-TEST(ForcfgTest, AddKeepsDefinitionsOfKnownClassesOnly) {
+// Random adds, reads and copies on a handful of lists, each result compared with
+// the model: whatever the remembered positions do, the answers must not change.
+TEST(ListTest, RandomUseMatchesTheModel) {
+  std::mt19937 random(20240611);
+  std::vector<int> items(64);
+  Model model;
+  std::vector<std::unique_ptr<List>> lists;
+  const auto pick = [&random](int n) {
+    return static_cast<int>(random() % static_cast<unsigned>(n));
+  };
+  for (int step = 0; step < 20000; ++step) {
+    const int op = pick(100);
+    if (lists.empty() || (op < 3 && lists.size() < 12)) {
+      lists.emplace_back(new List);
+      model.Make();
+      continue;
+    }
+    const int l = pick(static_cast<int>(lists.size()));
+    if (op < 6 && lists.size() < 12) {
+      lists.emplace_back(new List(*lists[static_cast<size_t>(l)]));
+      model.Copy(l);
+    } else if (op < 40) {
+      void* item = pick(8) == 0 ? nullptr : &items[static_cast<size_t>(pick(64))];
+      lists[static_cast<size_t>(l)]->add(item);
+      model.Add(l, item);
+    } else {
+      const int num = pick(model.Length(l) + 3) - 1;
+      ASSERT_EQ(model.Get(l, num), lists[static_cast<size_t>(l)]->get(num))
+          << "step " << step << ", list " << l << ", number " << num;
+    }
+  }
+}
+
+// A list read back by number costs time in proportion to its length: 50,000 items
+// take a millisecond, where walking from the first node for each takes seconds.
+TEST(ListTest, FillingAndReadingInOrderTakesLinearTime) {
+  constexpr int kItems = 50000;
+  std::vector<int> items(kItems);
+  const auto start = std::chrono::steady_clock::now();
+  List list;
+  for (int i = 0; i < kItems; ++i) list.add(&items[static_cast<size_t>(i)]);
+  const List copy(list);
+  int read = 0;
+  for (int i = 1; list.get(i) != nullptr; ++i) {
+    ASSERT_EQ(&items[static_cast<size_t>(i) - 1], list.get(i));
+    ASSERT_EQ(&items[static_cast<size_t>(i) - 1], copy.get(i));
+    ++read;
+  }
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(kItems, read);
+  EXPECT_LT(elapsed, std::chrono::seconds(1));
+}
+
+TEST(ForcfgTest, AddKeepsDefinitionsOfKnownClassesAndViewsShareTheClassList) {
   Forcfg cfg;
-  ListBP first;
-  ListBP second;
-  cfg.add(3, nullptr);
-  cfg.add(-1, &first);
-  cfg.add(Forcfg::kClasses, &first);
+  ListBP definitions[3];
+  cfg.add(4, nullptr);
+  cfg.add(-1, &definitions[0]);
+  cfg.add(Forcfg::kClasses, &definitions[0]);
   for (int i = -1; i <= Forcfg::kClasses; ++i) EXPECT_EQ(nullptr, cfg.stanza(i).get(1)) << i;
 
-  cfg.add(3, &first);
-  {
-    const ListLP view = cfg.stanza(3);
-    cfg.add(3, &second);
-    EXPECT_EQ(&second, view.get(2));  // added after the copy, still reachable
+  cfg.add(4, &definitions[0]);
+  const ListLP view = cfg.stanza(4);
+  cfg.add(4, &definitions[1]);
+  const ListLP copy(view);
+  cfg.add(4, &definitions[2]);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(&definitions[i], view.get(i + 1)) << i;
+    EXPECT_EQ(&definitions[i], copy.get(i + 1)) << i;
+    EXPECT_EQ(&definitions[i], cfg.stz[4].get(i + 1)) << i;
   }
-  EXPECT_EQ(&first, cfg.stz[3].get(1));
-  EXPECT_EQ(&second, cfg.stz[3].get(2));
+  EXPECT_EQ(nullptr, view.get(4));
 }

@@ -2,40 +2,31 @@
 // the descriptions it refuses.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/capture.h"
+#include "support/run_program.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
+// Runs ctfimage in a folder of its own, where the descriptions and images are.
+class CtfimageTest : public testing::Test {
+ protected:
+  ProgramRun Ctfimage(const std::vector<std::string>& args) const {
+    return dir_.Run(CTFIMAGE_BIN, args);
+  }
+  // Writes text to the file name of the folder; returns the name.
+  std::string Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_.Path(name), std::ios::binary) << text;
+    return name;
+  }
+  std::string Read(const std::string& name) const { return ReadFile(dir_.Path(name)); }
+  bool Exists(const std::string& name) const { return std::ifstream(dir_.Path(name)).good(); }
+
+  ScratchFolder dir_;
 };
-
-ToolRun Ctfimage(const std::string& args) {
-  const std::string out = TempPath("ctfimage.out");
-  const std::string err = TempPath("ctfimage.err");
-  const std::string cmd =
-      std::string(CTFIMAGE_BIN) + " " + args + " >'" + out + "' 2>'" + err + "'";
-  const int rc = std::system(cmd.c_str());
-  ToolRun run;
-  run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  run.out = ReadFile(out);
-  run.err = ReadFile(err);
-  return run;
-}
-
-std::string Write(const std::string& name, const std::string& text) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
-
-bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
 // Every kind of line: all nine layouts, numbers at their limits, quoting and
 // escapes, short and long records, stray bytes, overlapping fields and raw records.
@@ -60,18 +51,15 @@ const char kDescription[] =
     "raw \"E\"\n"
     "raw\n";
 
-TEST(CtfimageTest, DumpAndBuildRoundTrip) {
-  const std::string desc = Write("rt.desc", kDescription);
-  const std::string image = TempPath("rt.ctf");
-  ASSERT_EQ(0, Ctfimage("build '" + desc + "' '" + image + "'").status);
-  const ToolRun dump = Ctfimage("dump '" + image + "'");
+TEST_F(CtfimageTest, DumpAndBuildRoundTrip) {
+  ASSERT_EQ(0, Ctfimage({"build", Write("rt.desc", kDescription), "rt.ctf"}).status);
+  const ProgramRun dump = Ctfimage({"dump", "rt.ctf"});
   ASSERT_EQ(0, dump.status) << dump.err;
   EXPECT_EQ("", dump.err);
 
-  const std::string again = TempPath("rt2.ctf");
-  ASSERT_EQ(0, Ctfimage("build '" + Write("rt2.desc", dump.out) + "' '" + again + "'").status);
-  EXPECT_EQ(ReadFile(image), ReadFile(again));
-  EXPECT_EQ(dump.out, Ctfimage("dump '" + again + "'").out);
+  ASSERT_EQ(0, Ctfimage({"build", Write("rt2.desc", dump.out), "rt2.ctf"}).status);
+  EXPECT_EQ(Read("rt.ctf"), Read("rt2.ctf"));
+  EXPECT_EQ(dump.out, Ctfimage({"dump", "rt2.ctf"}).out);
 
   // Fields the dump leaves out are those at their blank or zero start.
   EXPECT_NE(std::string::npos,
@@ -81,12 +69,10 @@ TEST(CtfimageTest, DumpAndBuildRoundTrip) {
   EXPECT_NE(std::string::npos, dump.out.find("\nraw\n")) << dump.out;
 }
 
-TEST(CtfimageTest, BuildsRecordsOfTheRawLengthOfTheirLayout) {
-  const std::string image = TempPath("p.ctf");
-  ASSERT_EQ(0, Ctfimage("build '" + Write("p.desc", "P 1003=TRN1 108=258\nraw 45\n") + "' '" +
-                        image + "'")
-                   .status);
-  const std::string bytes = ReadFile(image);
+TEST_F(CtfimageTest, BuildsRecordsOfTheRawLengthOfTheirLayout) {
+  ASSERT_EQ(0,
+            Ctfimage({"build", Write("p.desc", "P 1003=TRN1 108=258\nraw 45\n"), "p.ctf"}).status);
+  const std::string bytes = Read("p.ctf");
   ASSERT_EQ(8u + 2 + 80 + 2 + 1, bytes.size());
   EXPECT_EQ("CTFIMG01", bytes.substr(0, 8));
   EXPECT_EQ(std::string("\x50\x00", 2), bytes.substr(8, 2));  // 80, little-endian
@@ -98,7 +84,7 @@ TEST(CtfimageTest, BuildsRecordsOfTheRawLengthOfTheirLayout) {
   EXPECT_EQ(std::string("\x01\x00\x45", 3), bytes.substr(90));
 }
 
-TEST(CtfimageTest, RefusesBadDescriptionsNamingTheLine) {
+TEST_F(CtfimageTest, RefusesBadDescriptionsNamingTheLine) {
   struct Case {
     const char* line;
     const char* message;
@@ -127,35 +113,33 @@ TEST(CtfimageTest, RefusesBadDescriptionsNamingTheLine) {
       {"raw 4", "bad hex bytes '4'"},
   };
   for (const Case& c : errors) {
-    const std::string image = TempPath("bad.ctf");
     const std::string desc =
         Write("bad.desc", std::string("# one good line first\nQ\n") + c.line + "\n");
-    const ToolRun run = Ctfimage("build '" + desc + "' '" + image + "'");
+    const ProgramRun run = Ctfimage({"build", desc, "bad.ctf"});
     EXPECT_EQ(1, run.status) << c.line;
     EXPECT_EQ(0u, run.err.find(desc + ":3: ")) << c.line << ": " << run.err;
     EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.line << ": " << run.err;
-    EXPECT_FALSE(Exists(image)) << c.line;
-    EXPECT_FALSE(Exists(image + ".tmp")) << c.line;
+    EXPECT_FALSE(Exists("bad.ctf")) << c.line;
+    EXPECT_FALSE(Exists("bad.ctf.tmp")) << c.line;
   }
   std::string huge = "raw";
   for (int i = 0; i < 1025; ++i) huge += " 00";
-  const ToolRun run =
-      Ctfimage("build '" + Write("huge.desc", huge) + "' '" + TempPath("h.ctf") + "'");
+  const ProgramRun run = Ctfimage({"build", Write("huge.desc", huge), "h.ctf"});
   EXPECT_NE(std::string::npos, run.err.find(":1: record of 1025 bytes; at most 1024")) << run.err;
 }
 
-TEST(CtfimageTest, RefusesDamagedImagesAndBadUse) {
+TEST_F(CtfimageTest, RefusesDamagedImagesAndBadUse) {
   const std::string image = Write("dmg.ctf", std::string("CTFIMG01\x05\x00PQ", 12));
-  ToolRun run = Ctfimage("dump '" + image + "'");
+  ProgramRun run = Ctfimage({"dump", image});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out) << "nothing of a damaged image is dumped";
   EXPECT_EQ("ctfimage: " + image + ": record 1 at byte 8: 5 bytes announced, 2 present\n", run.err);
 
-  run = Ctfimage("dump '" + TempPath("none.ctf") + "'");
+  run = Ctfimage({"dump", "none.ctf"});
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("No such file or directory")) << run.err;
 
-  run = Ctfimage("frobnicate");
+  run = Ctfimage({"frobnicate"});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ(0u, run.err.find("usage: ctfimage build DESC IMAGE"));
 }

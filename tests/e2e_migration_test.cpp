@@ -1,7 +1,10 @@
 // Whole migrations run by the built defshift against control-file images: the
-// bundled sample, the report on the console and in a log file, and the runs that
-// fail or find nothing to migrate.
+// bundled sample, the report on the console and in a log file, the runs that fail
+// or find nothing to migrate, and control files whose names and values hold what
+// the command interpreter reads (& | < > ^ % and quotes) or cannot carry at all
+// (control characters).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,31 +12,21 @@
 #include <vector>
 
 #include "admsa_tab.h"
+#include "admsa_tran_escape.h"
 #include "defshiftcore.h"
 #include "support/capture.h"
+#include "support/interpreter_model.h"
+#include "support/report.h"
 #include "support/run_program.h"
 
 namespace {
 
 const std::string kGoldenDir = SAMPLES_DIR "/../tests/golden/";
-const std::string kDashes80(80, '-');
+const char kSample[] = SAMPLES_DIR "/ordentry.desc";
 // Written between translating and checking; always on the report's own stream.
 const char kValidating[] =
     "\n Validating migrated resource definitions\n"
     " -----------------------------------------\n";
-
-std::string Banner() {
-  const std::string dashes(62, '-');
-  return "\n" + dashes + "\n" + NewTAVOName2 + "\n" + Copyright + "\n" + Title + " utility for " +
-         OldTAVOName2 + "\n" + dashes + "\n";
-}
-
-std::string ReportBanner() {
-  return kDashes80 + "\n" + Title + " report started: <time>\n" + Copyright + "\n" + kDashes80 +
-         "\n";
-}
-
-std::string ReportFooter() { return kDashes80 + "\n" + Title + " report ended: <time>\n\n\n"; }
 
 std::string Generated(const std::string& outf) {
   return std::string(Title) + " generated command file: " + outf + "\n";
@@ -43,39 +36,47 @@ std::string RunHeader(const std::string& inf, const std::string& outf) {
   return "Source file: " + inf + "\nOutput file: " + outf + "\nRegion: ORDERS\n";
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 class MigrationTest : public ::testing::Test {
  protected:
-  // ORDENTRY.ctf, built from the sample description.
-  void SampleImage() {
-    const ProgramRun built = RunProgram(
-        CTFIMAGE_BIN, {"build", SAMPLES_DIR "/ordentry.desc", "ORDENTRY.ctf"}, dir_.path());
+  // NAME.ctf, built from a description file.
+  void Image(const std::string& name, const std::string& description) {
+    const ProgramRun built = dir_.Run(CTFIMAGE_BIN, {"build", description, name + ".ctf"});
     ASSERT_EQ(0, built.status) << built.err;
   }
 
   // EMPTY.ctf, an image without records.
   void EmptyImage() { std::ofstream(dir_.Path("EMPTY.ctf"), std::ios::binary) << "CTFIMG01"; }
 
-  ProgramRun Defshift(const std::vector<std::string>& args) {
-    return RunProgram(DEFSHIFT_BIN, args, dir_.path(), {"QRLNT_SFSDIR=" + dir_.path()});
-  }
+  ProgramRun Defshift(const std::vector<std::string>& args) { return dir_.Run(DEFSHIFT_BIN, args); }
 
   std::string File(const std::string& name) { return MaskLocalTimes(ReadFile(dir_.Path(name))); }
+
+  // Checks that every line of the command file is one command whose text reaches
+  // its program untouched, and is written escaped exactly when it needs to be;
+  // returns the texts handed on, a line each.
+  static std::string Handed(const std::string& file) {
+    std::string all;
+    for (size_t pos = 0, end; (end = file.find('\n', pos)) != std::string::npos; pos = end + 1) {
+      const std::string line = file.substr(pos, end - pos);
+      std::string handed;
+      std::string why;
+      EXPECT_TRUE(Interpret(line, &handed, &why)) << line << "\n" << why;
+      EXPECT_EQ(line, ScriptEscape(handed));
+      EXPECT_GE(kInterpreterLineLimit, line.size());
+      all += handed + "\n";
+    }
+    return all;
+  }
 
   ScratchFolder dir_;
 };
 
 TEST_F(MigrationTest, SampleGivesExpectedCommandFileAndReport) {
-  ASSERT_NO_FATAL_FAILURE(SampleImage());
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
   const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-l", "report.log"});
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
-  EXPECT_EQ(Banner() + Generated("migratetavo.cmd") + Title +
+  EXPECT_EQ(ProgramBanner() + Generated("migratetavo.cmd") + Title +
                 " messages have been logged to: report.log\n",
             run.out);
   ExpectMatchesGolden(kGoldenDir + "ordentry.cmd", File("migratetavo.cmd"));
@@ -85,7 +86,7 @@ TEST_F(MigrationTest, SampleGivesExpectedCommandFileAndReport) {
 // On the console the report's lines go to standard output, while its banner,
 // footer and the texts between its sections go to standard error.
 TEST_F(MigrationTest, ConsoleReportSplitsLinesFromBannerAndFooter) {
-  ASSERT_NO_FATAL_FAILURE(SampleImage());
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
   const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS"});
   EXPECT_EQ(0, run.status);
 
@@ -99,33 +100,15 @@ TEST_F(MigrationTest, ConsoleReportSplitsLinesFromBannerAndFooter) {
   ASSERT_NE(std::string::npos, validating);
   lines.erase(validating, sizeof kValidating - 1);
 
-  EXPECT_EQ(Banner() + lines + Generated("migratetavo.cmd"), run.out);
+  EXPECT_EQ(ProgramBanner() + lines + Generated("migratetavo.cmd"), run.out);
   EXPECT_EQ(banner + kValidating + footer, MaskLocalTimes(run.err));
-  EXPECT_EQ(ReadFile(kGoldenDir + "ordentry.cmd"), File("migratetavo.cmd"));
-}
-
-TEST_F(MigrationTest, LogFileIsAppendedToAndNamedAfterTheRun) {
-  EmptyImage();
-  std::ofstream(dir_.Path("run.log")) << "an earlier report\n";
-  const ProgramRun run = Defshift({"-i", "EMPTY", "-r", "ORDERS", "-l", "run.log"});
-  EXPECT_EQ(0, run.status);
-  EXPECT_EQ("", run.err);
-  EXPECT_EQ(
-      Banner() + Generated("migratetavo.cmd") + Title + " messages have been logged to: run.log\n",
-      run.out);
-  const std::string log = File("run.log");
-  EXPECT_EQ(
-      0u,
-      log.rfind("an earlier report\n" + ReportBanner() + RunHeader("EMPTY", "migratetavo.cmd"), 0))
-      << log;
-  EXPECT_EQ(log.size() - ReportFooter().size(), log.rfind(ReportFooter()));
 }
 
 TEST_F(MigrationTest, SourceWithoutImageFailsWithoutCommandFile) {
   EmptyImage();
   const ProgramRun run = Defshift({"-i", "NOSUCH", "-r", "ORDERS"});
   EXPECT_EQ(1, run.status);
-  EXPECT_EQ(Banner() + RunHeader("NOSUCH", "migratetavo.cmd"), run.out);
+  EXPECT_EQ(ProgramBanner() + RunHeader("NOSUCH", "migratetavo.cmd"), run.out);
   EXPECT_EQ(ReportBanner() +
                 "Error 1: Failed to open file NOSUCH (0)\n"
                 "Error 31: Could not open file for input.\n"
@@ -140,16 +123,28 @@ TEST_F(MigrationTest, OutputFolderFailsAfterSourceIsRead) {
   std::filesystem::create_directory(dir_.Path("cmds"));
   const ProgramRun run = Defshift({"-i", "EMPTY", "-r", "ORDERS", "-o", "cmds"});
   EXPECT_EQ(1, run.status);
-  EXPECT_EQ(0u, run.out.rfind(Banner() + RunHeader("EMPTY", "cmds"), 0)) << run.out;
-  EXPECT_NE(std::string::npos,
-            run.out.find("\n Translating source table: Temporary Storage Table\n"));
-  EXPECT_EQ(std::string::npos, run.out.find(Generated("cmds")));
+  EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + RunHeader("EMPTY", "cmds"), 0)) << run.out;
+  EXPECT_TRUE(Has(run.out, "\n Translating source table: Temporary Storage Table\n"));
+  EXPECT_FALSE(Has(run.out, Generated("cmds")));
   EXPECT_EQ(ReportBanner() +
                 "Error 32: Could not open file for output.\n"
                 "Error 33: Error during conversion.\n" +
                 ReportFooter(),
             MaskLocalTimes(run.err));
   EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("cmds")));
+}
+
+TEST_F(MigrationTest, FullDiskFailsTheRun) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  ASSERT_EQ(0, symlink("/dev/full", dir_.Path("full.cmd").c_str()));
+  const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "DEMOREG", "-o", "full.cmd"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_TRUE(Has(run.err,
+                  " -----------------------------------------\n"
+                  "Error 3: Failed to close file full.cmd (28)\n"
+                  "Error 33: Error during conversion.\n"))
+      << run.err;
+  EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
 }
 
 TEST_F(MigrationTest, EmptyControlFileGivesHeaderOnlyCommandFile) {
@@ -161,12 +156,76 @@ TEST_F(MigrationTest, EmptyControlFileGivesHeaderOnlyCommandFile) {
   ASSERT_NE(std::string::npos, first_stanza);
   EXPECT_EQ(sample.substr(0, first_stanza), File("migratetavo.cmd"));
   for (int cls = 0; StanzaName[cls][0] != '\0'; ++cls) {
-    EXPECT_NE(std::string::npos, run.out.find(std::string("\n ") + StanzaName[cls] +
-                                              "\n\n      No records for this class\n"))
+    EXPECT_TRUE(Has(run.out,
+                    std::string("\n ") + StanzaName[cls] + "\n\n      No records for this class\n"))
         << StanzaName[cls];
   }
-  EXPECT_EQ(10u, Count(run.out, "No records for this class"));
-  EXPECT_EQ(0u, Count(run.out, "records checked"));
+  EXPECT_EQ(10, Occurrences(run.out, "No records for this class"));
+  EXPECT_EQ(0, Occurrences(run.out, "records checked"));
+}
+
+TEST_F(MigrationTest, ValuesReachTheProgramsExactlyAndControlCharactersAreRefused) {
+  std::ofstream(dir_.Path("special.desc"), std::ios::binary)
+      << "P 1003=A&B 1002=G|1 100=P<1> 106=\"Sales & Marketing (50%)\"\n"
+         "P 1003=%1 1002=GRP^ 100=%PATH% 106=\"%~dp0 \\\"x\\\" a|b <in >out ^\"\n"
+         "P 1003=PLN1 1002=GRPA 100=PROG1 106=\"Plain (no specials) \\\"q\\\"\"\n"
+         "P 1003=TAB1 1002=GRPA 100=PROG2 106=\"Tab\\x09here\"\n"
+         "P 1003=CR01 1002=GRPA 100=PROG3 106=\"Ends\\x0d\\x0adel x\"\n"
+         "P 1003=\"L\\x0aF\" 1002=GRPA 100=PROG4 106=\"Name with a line feed\"\n"
+         "P 1003=DEL1 1002=\"G\\x7fA\" 100=PROG5 106=\"Group with DEL\"\n"
+         "F 1007=F&LE 1006=GRPA 300=\"DATA\\\\A&B.DAT\" 306=\"File ^ name\"\n";
+  ASSERT_NO_FATAL_FAILURE(Image("SPECIAL", dir_.Path("special.desc")));
+  const ProgramRun run = Defshift({"-i", "SPECIAL", "-r", "DEMOREG", "-o", "special.cmd"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string file = ReadFile(dir_.Path("special.cmd"));
+  const std::string handed = Handed(file);
+
+  const char* const expected[] = {
+      "@REM F&LE:",
+      "@REM \tResourceDescription=\"File ^ name\"",
+      "tavoupdate -c fd -r DEMOREG -P F&LE  IndexName=\\\"A&B\\\" "
+      "\"ResourceDescription=\\\"File ^ name\\\"\"",
+      "@REM A&B:",
+      "@REM \tGroupName=\"G|1\"",
+      "@REM \tResourceDescription=\"Sales & Marketing (50%)\"",
+      "tavoadd -c td -r DEMOREG -P A&B",
+      "tavoupdate -c td -r DEMOREG -P A&B  GroupName=\\\"G|1\\\" ProgName=\\\"P<1>\\\"",
+      "tavoupdate -c td -r DEMOREG -P A&B  Priority=0 "
+      "\"ResourceDescription=\\\"Sales & Marketing (50%)\\\"\"",
+      "@REM %1:",
+      "tavoupdate -c td -r DEMOREG -P %1  GroupName=\\\"GRP^\\\" ProgName=\\\"%PATH%\\\"",
+      "tavoupdate -c td -r DEMOREG -P %1  Priority=0 "
+      "\"ResourceDescription=\\\"%~dp0 \"x\" a|b <in >out ^\\\"\"",
+      "tavoadd -c td -r DEMOREG -P PLN1",
+      "@REM \tResourceDescription=\"Plain (no specials) \"q\"\"",
+      "tavoupdate -c td -r DEMOREG -P PLN1  Priority=0 "
+      "\"ResourceDescription=\\\"Plain (no specials) \"q\"\\\"\"",
+  };
+  for (const char* line : expected)
+    EXPECT_TRUE(Has(handed, "\n" + std::string(line) + "\n")) << line;
+
+  for (const char* refused : {"TAB1", "CR01", "L?F", "DEL1"}) {
+    EXPECT_TRUE(Has(run.out, std::string(" .... resource '") + refused +
+                                 "' holds characters that cannot be written to a command file"))
+        << refused;
+  }
+  for (const char* refused : {"TAB1", "CR01", "PROG4", "DEL1", "Tab", "Ends"}) {
+    EXPECT_FALSE(Has(file, refused)) << refused;
+  }
+  EXPECT_TRUE(Has(run.out, "\n      7 records checked, 3 migrated\n")) << run.out;
+}
+
+TEST_F(MigrationTest, LongestRegionFitsEveryLine) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  // Every character of this region doubles when escaped.
+  std::string region;
+  while (region.size() < kMaxRegionLength) region += "&%^|<>";
+  region.resize(kMaxRegionLength);
+
+  const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", region, "-o", "long.cmd"});
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string handed = Handed(ReadFile(dir_.Path("long.cmd")));
+  EXPECT_TRUE(Has(handed, "\ntavoadd -c td -r " + region + " -P ORD1\n"));
 }
 
 }  // namespace

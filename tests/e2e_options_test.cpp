@@ -7,20 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "defshiftcore.h"
 #include "support/capture.h"
+#include "support/report.h"
 #include "support/run_program.h"
 
 namespace {
 
 const std::string kUsageGolden = SAMPLES_DIR "/../tests/golden/usage.out";
-
-// What defshift prints before anything else.
-std::string Banner() {
-  const std::string dashes(62, '-');
-  return "\n" + dashes + "\n" + NewTAVOName2 + "\n" + Copyright + "\n" + Title + " utility for " +
-         OldTAVOName2 + "\n" + dashes + "\n";
-}
 
 // A folder holding SRC.ctf, an image without records.
 class ScanFolder : public ScratchFolder {
@@ -28,7 +21,7 @@ class ScanFolder : public ScratchFolder {
   ScanFolder() { std::ofstream(Path("SRC.ctf"), std::ios::binary) << "CTFIMG01"; }
 
   ProgramRun Defshift(const std::vector<std::string>& args) const {
-    return RunProgram(DEFSHIFT_BIN, args, path(), {"QRLNT_SFSDIR=" + path()});
+    return Run(DEFSHIFT_BIN, args);
   }
 };
 
@@ -75,7 +68,7 @@ TEST(OptionScanTest, NoArgumentsShowsBannerAndUsage) {
   const ProgramRun run = dir.Defshift({});
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
-  EXPECT_EQ(0u, run.out.rfind(Banner(), 0)) << run.out;
+  EXPECT_EQ(0u, run.out.rfind(ProgramBanner(), 0)) << run.out;
   ExpectMatchesGolden(kUsageGolden, run.out);
   EXPECT_EQ(std::vector<std::string>{"SRC.ctf"}, dir.Entries());
 }
@@ -102,14 +95,14 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
     }
     std::vector<std::string> files{"SRC.ctf"};
     if (c.outf == nullptr) {
-      EXPECT_EQ(Banner() + c.printed, run.out);
+      EXPECT_EQ(ProgramBanner() + c.printed, run.out);
     } else {
       const std::string header =
           std::string("Source file: SRC\nOutput file: ") + c.outf + "\nRegion: REG\n";
       if (c.logf == nullptr) {
-        EXPECT_EQ(0u, run.out.rfind(Banner() + c.printed + header, 0)) << run.out;
+        EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed + header, 0)) << run.out;
       } else {
-        EXPECT_EQ(0u, run.out.rfind(Banner() + c.printed, 0)) << run.out;
+        EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed, 0)) << run.out;
         EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.logf)).find(header));
         files.push_back(c.logf);
       }

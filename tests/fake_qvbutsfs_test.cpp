@@ -18,8 +18,6 @@ std::vector<unsigned char> Raw(const void* p, size_t n) {
   return std::vector<unsigned char>(b, b + n);
 }
 
-std::string Server(const FakeRequest& r) { return r.server; }
-
 class RequestTest : public testing::Test {
  protected:
   void SetUp() override { fake_qrlnt::Reset(); }
@@ -37,103 +35,59 @@ TEST_F(RequestTest, BlockAndParameterListAreZeroUntilTheFirstRequest) {
   EXPECT_EQ(std::vector<unsigned char>(sizeof PARMLIST, 0), Raw(&PARMLIST, sizeof PARMLIST));
 }
 
-TEST_F(RequestTest, ConnectRequestCarriesNoParameterListAndASixByteReplyArea) {
-  ASSERT_EQ(0, ConnectSFS(SfsName));
-  const FakeRequest& in = fake_qrlnt::Requests().at(0);
-  const QRL_CPRB& b = in.block;
-  const unsigned char* raw = reinterpret_cast<const unsigned char*>(&b);
-  EXPECT_EQ("IN", in.code);
-  EXPECT_EQ(0x494E, +b.qrlfunct);
-  EXPECT_EQ(0x4E, raw[10]);  // little-endian: second character first
-  EXPECT_EQ(0x49, raw[11]);
-  EXPECT_EQ(0xFFFF, +b.qrltimeout);
-  EXPECT_EQ(0, +b.qrlqparml);
-  EXPECT_EQ(0u, +b.qrlqparmad);
-  EXPECT_EQ(0, +b.qrlqdatal);
-  EXPECT_EQ(0u, +b.qrlqdataad);
-  EXPECT_EQ(6, +b.qrlrparml);
-  EXPECT_NE(nullptr, in.reply_parm_area);
-  EXPECT_EQ(0, +b.qrlrdatal);
-  EXPECT_EQ(0u, +b.qrlrdataad);
-  EXPECT_EQ(8, +b.qrlservnamlen);
-  EXPECT_EQ("SPV     ", Server(in));
-  EXPECT_TRUE(in.tokens_ok);
-}
+// A connect, a record request and a disconnect, a line each: code, server, the
+// PCB name of the parameter list ("-" without one), then the request parameter,
+// request data, reply parameter and reply data areas, each as its length or
+// capacity and P for the parameter list, A for another area, - for none.
+TEST_F(RequestTest, ConnectReadAndDisconnectAsTheServerSeesThem) {
+  // The server names its own PCB in the parameter list of "OO"; "IL" and "BT"
+  // send it back unchanged.
+  SFS_PARMLIST_s back{};
+  std::memcpy(back.PCBName, "SESSION1", 8);
+  FakeReply oo;
+  oo.parm = Raw(&back, sizeof back);
+  fake_qrlnt::Script("OO", oo);
+  std::memcpy(PARMLIST.PCBName, "OLDNAME ", 8);
 
-TEST_F(RequestTest, RecordRequestUsesTheParameterListBothWays) {
+  ASSERT_EQ(0, ConnectSFS(SfsName));
   unsigned char area[1024];
   uint16_t len = sizeof area;
   ASSERT_EQ(0, Send("GN", "PCB00001", &len, area));
-  const FakeRequest& gn = fake_qrlnt::Requests().at(0);
-  const QRL_CPRB& b = gn.block;
-  EXPECT_EQ(28, +b.qrlqparml);
-  EXPECT_EQ(28, +b.qrlrparml);
-  EXPECT_EQ(static_cast<void*>(&PARMLIST), gn.parm_area);
-  EXPECT_EQ(static_cast<void*>(&PARMLIST), gn.reply_parm_area);
-  EXPECT_EQ(0, +b.qrlqdatal);
-  EXPECT_EQ(0u, +b.qrlqdataad);
-  EXPECT_EQ(1024, +b.qrlrdatal);
-  EXPECT_EQ(static_cast<void*>(area), gn.reply_data_area);
-  EXPECT_EQ("SHFILEQV", Server(gn));
-  EXPECT_EQ("PCB00001", gn.pcb());
-  EXPECT_TRUE(gn.tokens_ok);
-}
+  fake_qrlnt::Default("ET", fake_qrlnt::Status("E1"));  // the disconnect goes on regardless
+  fake_qrlnt::Default("HL", fake_qrlnt::Status("E2"));
+  DisConnectSFS(SfsName);
 
-TEST_F(RequestTest, NamesAreCutToEightAndFilledWithBlanks) {
-  uint16_t parm = 0;
-  uint16_t data = 0;
-  MakeReq("XY", 0, nullptr, 0, nullptr, parm, nullptr, data, nullptr, "ABCDEFGHIJ");
-  MakeReq("XY", 0, nullptr, 0, nullptr, parm, nullptr, data, nullptr, nullptr);
-  Send("AA", "PCB1");
-  Send("BB", nullptr);      // the name of the previous request goes again
-  Send("CC", "");           // blanks
-  Send("DD", "PCB123456");  // nine characters
-  Send("EE", "pcb 1");      // case and blanks are the caller's
+  std::vector<std::string> shapes;
+  for (const FakeRequest& r : fake_qrlnt::Requests()) {
+    const QRL_CPRB& b = r.block;
+    const auto at = [](uint16_t n, const void* area) {
+      return " " + std::to_string(n) + (area == nullptr ? "-" : area == &PARMLIST ? "P" : "A");
+    };
+    shapes.push_back(r.code + " " + r.server + " " + (r.parm.size() == 28 ? r.pcb() : "-") +
+                     at(b.qrlqparml, r.parm_area) + at(b.qrlqdatal, r.data_area) +
+                     at(b.qrlrparml, r.reply_parm_area) + at(b.qrlrdatal, r.reply_data_area));
+    EXPECT_EQ(0xFFFF, +b.qrltimeout) << r.code;
+    EXPECT_EQ(8, +b.qrlservnamlen) << r.code;
+    EXPECT_TRUE(r.tokens_ok) << r.code;
+  }
+  EXPECT_EQ((std::vector<std::string>{
+                "IN SPV      - 0- 0- 6A 0-",
+                "GF SHFILEQV          28P 1A 28P 20A",
+                "OO SHFILEQV          28P 0- 28P 20A",
+                "IL SHFILEQV SESSION1 28P 0- 28P 20A",
+                "BT SHFILEQV SESSION1 28P 0- 28P 20A",
+                "GN SHFILEQV PCB00001 28P 0- 28P 1024A",
+                "ET SHFILEQV PCB00001 28P 0- 28P 20A",
+                "HL SHFILEQV PCB00001 28P 0- 28P 20A",
+                "CO SHFILEQV          28P 0- 28P 20A",
+            }),
+            shapes);
   const auto& r = fake_qrlnt::Requests();
-  ASSERT_EQ(7u, r.size());
-  EXPECT_EQ("ABCDEFGH", Server(r[0]));
-  EXPECT_EQ("        ", Server(r[1]));
-  EXPECT_EQ("PCB1    ", r[2].pcb());
-  EXPECT_EQ("PCB1    ", r[3].pcb());
-  EXPECT_EQ("        ", r[4].pcb());
-  EXPECT_EQ("PCB12345", r[5].pcb());
-  EXPECT_EQ("pcb 1   ", r[6].pcb());
-}
-
-TEST_F(RequestTest, StatusIsTheLowHalfOfTheResultAsASignedNumber) {
-  FakeReply high_only;
-  high_only.result = 0xABCD0000u;
-  fake_qrlnt::Script("AA", high_only);
-  FakeReply negative;
-  negative.result = 0x1234C1C2u;
-  fake_qrlnt::Script("BB", negative);
-  fake_qrlnt::Script("CC", fake_qrlnt::Status("MI"));
-  EXPECT_EQ(0, Send("AA", nullptr));
-  EXPECT_EQ(static_cast<int16_t>(0xC1C2), Send("BB", nullptr));
-  EXPECT_EQ(19785, Send("CC", nullptr));
-}
-
-TEST_F(RequestTest, ReplyLengthsComeBackWhateverTheStatus) {
-  FakeReply reply = fake_qrlnt::Status("EF", {1, 2, 3});
-  reply.parm = std::vector<unsigned char>(40, 0x11);  // more than the parameter list holds
-  fake_qrlnt::Script("XY", reply);
-  unsigned char parm[10];
-  unsigned char data[8] = {};
-  uint16_t parm_len = sizeof parm;
-  uint16_t data_len = sizeof data;
-  EXPECT_EQ(QrlCode('E', 'F'), static_cast<uint16_t>(MakeReq("XY", 0, nullptr, 0, nullptr, parm_len,
-                                                             parm, data_len, data, "SPV")));
-  EXPECT_EQ(10, parm_len);
-  EXPECT_EQ(3, data_len);
-  EXPECT_EQ(3, data[2]);
-}
-
-TEST_F(RequestTest, ReplyWithoutAnAreaLandsInTheScratchArea) {
-  fake_qrlnt::Script("ID", fake_qrlnt::Data(std::vector<unsigned char>(64, 0x7F)));
-  EXPECT_EQ(0, Send("ID", "PCB00001"));
-  const FakeRequest& id = fake_qrlnt::Requests().at(0);
-  EXPECT_EQ(20, +id.block.qrlrdatal);
-  EXPECT_NE(nullptr, id.reply_data_area);
+  EXPECT_EQ(std::vector<unsigned char>{'O'}, r[1].data);
+  EXPECT_EQ(static_cast<void*>(area), r[5].reply_data_area);
+  // The function code little-endian: its second character first.
+  EXPECT_EQ(0x4E, reinterpret_cast<const unsigned char*>(&r[0].block)[10]);
+  EXPECT_EQ(0x49, reinterpret_cast<const unsigned char*>(&r[0].block)[11]);
 }
 
 TEST_F(RequestTest, WhatTheServerLeavesGoesOutAgain) {
@@ -163,60 +117,12 @@ TEST_F(RequestTest, WhatTheServerLeavesGoesOutAgain) {
 
 class ConnectTest : public RequestTest {};
 
-TEST_F(ConnectTest, SendsTheFiveRequestsInOrder) {
-  // The server names its own PCB in the parameter list of "OO"; "IL" and "BT"
-  // send it back unchanged.
-  SFS_PARMLIST_s back{};
-  std::memcpy(back.PCBName, "SESSION1", 8);
-  FakeReply oo;
-  oo.parm = Raw(&back, sizeof back);
-  fake_qrlnt::Script("OO", oo);
-  std::memcpy(PARMLIST.PCBName, "OLDNAME ", 8);
-
-  EXPECT_EQ(0, ConnectSFS(SfsName));
-  EXPECT_EQ((std::vector<std::string>{"IN", "GF", "OO", "IL", "BT"}), fake_qrlnt::Codes());
-  const auto& r = fake_qrlnt::Requests();
-  EXPECT_EQ(std::vector<unsigned char>{'O'}, r[1].data);
-  EXPECT_EQ("        ", r[1].pcb());
-  EXPECT_EQ("        ", r[2].pcb());
-  EXPECT_EQ("SESSION1", r[3].pcb());
-  EXPECT_EQ("SESSION1", r[4].pcb());
-  for (size_t i = 1; i < r.size(); ++i) EXPECT_EQ("SHFILEQV", Server(r[i])) << r[i].code;
-}
-
-TEST_F(ConnectTest, FirstFailureEndsTheSequenceWithItsStatus) {
-  struct Case {
-    const char* code;
-    const char* status;
-    size_t sent;
-  };
-  const Case cases[] = {{"IN", "MI", 1}, {"GF", "NF", 2}, {"OO", "XX", 3}};
-  for (const Case& c : cases) {
-    fake_qrlnt::Reset();
-    fake_qrlnt::Script(c.code, fake_qrlnt::Status(c.status));
-    EXPECT_EQ(QrlCode(c.status[0], c.status[1]), ConnectSFS(SfsName)) << c.code;
-    EXPECT_EQ(c.sent, fake_qrlnt::Requests().size()) << c.code;
-  }
-}
-
 TEST_F(ConnectTest, AcceptedFileRequestAndLateFailuresStillConnect) {
   fake_qrlnt::Script("GF", fake_qrlnt::Status("YP"));
   fake_qrlnt::Script("IL", fake_qrlnt::Status("E1"));
   fake_qrlnt::Script("BT", fake_qrlnt::Status("E2"));
   EXPECT_EQ(0, ConnectSFS(SfsName));
   EXPECT_EQ(5u, fake_qrlnt::Requests().size());
-}
-
-TEST_F(ConnectTest, DisconnectSendsThreeRequestsAndIgnoresTheirStatus) {
-  fake_qrlnt::Default("ET", fake_qrlnt::Status("E1"));
-  fake_qrlnt::Default("HL", fake_qrlnt::Status("E2"));
-  Send("GN", "PCB00002");
-  DisConnectSFS(SfsName);
-  EXPECT_EQ((std::vector<std::string>{"GN", "ET", "HL", "CO"}), fake_qrlnt::Codes());
-  const auto& r = fake_qrlnt::Requests();
-  EXPECT_EQ("PCB00002", r[1].pcb());
-  EXPECT_EQ("PCB00002", r[2].pcb());
-  EXPECT_EQ("        ", r[3].pcb());
 }
 
 class PCBSearchTest : public RequestTest {

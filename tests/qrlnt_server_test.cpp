@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "admsa_fm.h"
 #include "qvbutsfs.h"
 #include "support/capture.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -34,15 +34,9 @@ uint16_t Code(const char* two) { return QrlCode(two[0], two[1]); }
 
 class ImageServerTest : public testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = TempPath("images");
-    std::system(("rm -rf '" + folder_ + "'").c_str());
-    ASSERT_EQ(0, mkdir(folder_.c_str(), 0755));
-    setenv("QRLNT_SFSDIR", folder_.c_str(), 1);
-  }
-  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+  void SetUp() override { setenv("QRLNT_SFSDIR", dir_.path().c_str(), 1); }
 
-  std::string Path(const std::string& file) const { return folder_ + "/" + file; }
+  std::string Path(const std::string& file) const { return dir_.Path(file); }
   void Put(const std::string& file, const std::string& bytes) const {
     std::ofstream(Path(file), std::ios::binary) << bytes;
   }
@@ -69,7 +63,7 @@ class ImageServerTest : public testing::Test {
     return result;
   }
 
-  std::string folder_;
+  ScratchFolder dir_;
 };
 
 TEST_F(ImageServerTest, ServesTheRecordsOfTheNamedImageInOrder) {
@@ -81,32 +75,6 @@ TEST_F(ImageServerTest, ServesTheRecordsOfTheNamedImageInOrder) {
   EXPECT_EQ(0, read.rc);
   EXPECT_EQ(records, read.records);
   EXPECT_EQ("", read.err);
-}
-
-TEST_F(ImageServerTest, ImageBuiltByCtfimageReadsBackRecordForRecord) {
-  Put("ctl.desc",
-      "# two programs and a queue\n"
-      "P 1003=TRN1 1002=GRPA 100=PROG1 106=\"Order entry\" 108=5\n"
-      "P 1003=TRN2 len=40\n"
-      "Q 1013=QUEUE1 604=\"temp \\\"store\\\"\"\n"
-      "raw 58 4B 42 44\n");
-  const std::string cmd =
-      std::string(CTFIMAGE_BIN) + " build '" + Path("ctl.desc") + "' '" + Path("CTL.ctf") + "'";
-  ASSERT_EQ(0, std::system(cmd.c_str()));
-  const Read read = ReadThrough("CTL");
-  ASSERT_EQ(0, read.rc);
-  ASSERT_EQ(4u, read.records.size());
-  const std::string& p = read.records[0];
-  ASSERT_EQ(80u, p.size());
-  EXPECT_EQ("PTRN1", p.substr(0, 5));
-  EXPECT_EQ("GRPA    ", p.substr(13, 8));
-  EXPECT_EQ("PROG1   ", p.substr(21, 8));
-  EXPECT_EQ("Order entry" + std::string(19, ' '), p.substr(31, 30));
-  EXPECT_EQ(std::string("\x05\x00\x00\x00", 4), p.substr(76, 4));
-  EXPECT_EQ("PTRN2", read.records[1].substr(0, 5));
-  EXPECT_EQ(40u, read.records[1].size());
-  EXPECT_EQ("temp \"store\"", read.records[2].substr(44, 12));
-  EXPECT_EQ("XKBD", read.records[3]);
 }
 
 TEST_F(ImageServerTest, FilesThatAreNotImagesAreNotServed) {
@@ -196,10 +164,7 @@ class ImageProtocolTest : public ImageServerTest {
     Put("CCC.ctf", ImageBytes({}));
     ASSERT_EQ(0, ConnectSFS(SfsName));
   }
-  void TearDown() override {
-    DisConnectSFS(SfsName);
-    ImageServerTest::TearDown();
-  }
+  void TearDown() override { DisConnectSFS(SfsName); }
   static uint16_t Send(const char* code, const char* pcb, uint16_t* len = nullptr,
                        void* area = nullptr, uint16_t qlen = 0, void* qdata = nullptr,
                        const char* server = SfsName) {

@@ -57,11 +57,16 @@ RawRecord Keyed(int tid, const std::string& key) {
 
 }  // namespace
 
-TEST_F(ReaderTest, EmptyStoreGivesTenEmptyTables) {
+TEST_F(ReaderTest, EmptyOrMissingStoreGivesTenEmptyTables) {
   ASSERT_NE(nullptr, Read());
   for (int tid = 0; tid < Config::kTables; ++tid) EXPECT_EQ(0, Count(tid)) << tid;
   EXPECT_EQ(1, store_->reads());
   EXPECT_EQ("", console_.out + console_.err);
+
+  Conversion without_store("REGION");
+  const std::unique_ptr<Config> conf(without_store.readinall());
+  ASSERT_NE(nullptr, conf);
+  for (int tid = 0; tid < Config::kTables; ++tid) EXPECT_EQ(nullptr, conf->tab[tid].get(1));
 }
 
 TEST_F(ReaderTest, RecordsAreFiledUnderTheirTablesInReadingOrder) {
@@ -144,11 +149,4 @@ TEST_F(ReaderTest, ShortRecordsAreKeptAndReadingGoesOn) {
       "missing bytes taken as blanks, or zero in numbers\n",
       console_.out);
   EXPECT_EQ("Error 30: Unrecognised table key character A.  Record ignored.\n", console_.err);
-}
-
-TEST(ReaderWithoutStoreTest, NoSourceStoreGivesAnEmptyConfig) {
-  Conversion run("REGION");
-  const std::unique_ptr<Config> conf(run.readinall());
-  ASSERT_NE(nullptr, conf);
-  for (int tid = 0; tid < Config::kTables; ++tid) EXPECT_EQ(nullptr, conf->tab[tid].get(1));
 }

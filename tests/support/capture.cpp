@@ -34,3 +34,16 @@ std::string TempPath(const std::string& name) {
   std::remove(path.c_str());
   return path;
 }
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos;
+       at = text.find(part, at + part.size())) {
+    ++n;
+  }
+  return n;
+}

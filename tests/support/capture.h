@@ -1,5 +1,5 @@
-// Captures what a call writes to standard output and standard error, and reads
-// whole files, for tests of everything that reports.
+// Captures what a call writes to standard output and standard error, reads
+// whole files and looks for texts in them, for tests of everything that reports.
 #ifndef TESTS_SUPPORT_CAPTURE_H_
 #define TESTS_SUPPORT_CAPTURE_H_
 
@@ -21,5 +21,10 @@ std::string ReadFile(const std::string& path);
 // A path for a new file named after name (and the process) in the test's
 // temporary folder; any file already there is removed.
 std::string TempPath(const std::string& name);
+
+// Whether text holds part.
+bool Has(const std::string& text, const std::string& part);
+// The number of non-overlapping occurrences of part in text.
+int Occurrences(const std::string& text, const std::string& part);
 
 #endif  // TESTS_SUPPORT_CAPTURE_H_

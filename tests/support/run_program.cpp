@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "support/capture.h"
 
@@ -150,11 +149,9 @@ std::vector<std::string> ScratchFolder::Entries() const {
   return names;
 }
 
-std::string MaskLocalTimes(const std::string& text) {
-  static const std::regex kLocalTime(
-      "(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-      "[ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}");
-  return std::regex_replace(text, kLocalTime, "<time>");
+ProgramRun ScratchFolder::Run(const std::string& program,
+                              const std::vector<std::string>& args) const {
+  return RunProgram(program, args, path_, {"QRLNT_SFSDIR=" + path_});
 }
 
 void ExpectMatchesGolden(const std::string& path, const std::string& actual) {

@@ -34,14 +34,13 @@ class ScratchFolder {
   std::string Path(const std::string& name) const { return path_ + "/" + name; }
   // The names of the entries in the folder, sorted.
   std::vector<std::string> Entries() const;
+  // Runs program with args in the folder, where the stand-in File Manager serves
+  // the folder's control-file images.
+  ProgramRun Run(const std::string& program, const std::vector<std::string>& args) const;
 
  private:
   std::string path_;
 };
-
-// text with every local time of day in its 24-character calendar form
-// ("Mon Dec  7 04:55:27 2026") replaced by "<time>".
-std::string MaskLocalTimes(const std::string& text);
 
 // Compares actual with the content of the expected file at path. With the
 // environment variable DEFSHIFT_UPDATE_GOLDEN=1, writes actual to path instead.
