@@ -341,12 +341,6 @@ class Pass {
         second.text(value);
         return kKeep;
       }
-      case kReject:
-        coffin_ = 1;
-        return kDropped;
-      case kClearReject:
-        coffin_ = 0;
-        return kDropped;
       case kCutAppend: {
         char area[kCutArea];
         const size_t taken = std::min(field.text_len(), sizeof area - 1);
@@ -362,8 +356,16 @@ class Pass {
         return kKeep;
       }
       default:
-        return kDropped;
+        return Drop(entry.action);
     }
+  }
+
+  // The actions that give no value: the attribute is dropped, and the record is
+  // rejected or its rejection cleared.
+  Outcome Drop(int action) {
+    if (action == kReject) coffin_ = 1;
+    if (action == kClearReject) coffin_ = 0;
+    return kDropped;
   }
 
   Outcome Number(const DirFieldTrans& r, const Entry& e, const FieldBytes& field,
@@ -386,19 +388,11 @@ class Pass {
         }
         return kKeep;
       }
-      switch (str.action) {
-        case kCopyValue:
-          Decimal(number, value);
-          return kKeep;
-        case kReject:
-          coffin_ = 1;
-          return kDropped;
-        case kClearReject:
-          coffin_ = 0;
-          return kDropped;
-        default:
-          return kDropped;
+      if (str.action == kCopyValue) {
+        Decimal(number, value);
+        return kKeep;
       }
+      return Drop(str.action);
     }
     return kDropped;
   }
