@@ -135,6 +135,46 @@ static_assert(offsetof(SFS_PARMLIST_s, filler) == 12, "filler");
 static_assert(offsetof(SFS_PARMLIST_s, RecNumber) == 20, "RecNumber");
 static_assert(offsetof(SFS_PARMLIST_s, NoRevRecNumber) == 24, "NoRevRecNumber");
 
+#pragma pack(push, 1)
+
+// One key segment of a PCB description, 8 bytes.
+struct _PCBInfo {
+  uint8_t SegType;
+  uint16_t SegLength;
+  uint16_t SegOffset;
+  uint8_t ColVal;
+  uint8_t NulVal;
+  uint8_t UsrData;
+};
+
+// The description of a PCB, 297 bytes: the reply data of "RH".
+struct _RHBuffer {
+  uint8_t Filler1[18];
+  uint16_t RecLen;
+  uint16_t SplitSize;
+  char DBDName[8];  // file description read by the PCB, filled with blanks
+  char PathName[64];
+  uint8_t NumIndices;
+  uint8_t NumSegs;
+  uint8_t KeyClass;
+  _PCBInfo PCBInfo[25];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(_PCBInfo) == 8, "key segment size");
+static_assert(offsetof(_PCBInfo, SegLength) == 1, "SegLength");
+static_assert(offsetof(_PCBInfo, SegOffset) == 3, "SegOffset");
+static_assert(offsetof(_PCBInfo, UsrData) == 7, "UsrData");
+static_assert(sizeof(_RHBuffer) == 297, "PCB description size");
+static_assert(offsetof(_RHBuffer, RecLen) == 18, "RecLen");
+static_assert(offsetof(_RHBuffer, DBDName) == 22, "DBDName");
+static_assert(offsetof(_RHBuffer, PathName) == 30, "PathName");
+static_assert(offsetof(_RHBuffer, NumSegs) == 95, "NumSegs");
+static_assert(offsetof(_RHBuffer, PCBInfo) == 97, "PCBInfo");
+static_assert(offsetof(_RHBuffer, PCBInfo) + offsetof(_PCBInfo, UsrData) == 104,
+              "UsrData of the first key segment");
+
 // A two-character function code or status as a number: "IN" is 0x494E.
 constexpr uint16_t QrlCode(char first, char second) {
   return static_cast<uint16_t>((static_cast<unsigned char>(first) << 8) |

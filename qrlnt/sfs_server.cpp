@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,29 +18,14 @@ namespace qrlnt {
 namespace {
 
 constexpr int kNameLen = 8;
-constexpr int kParmListLen = 28;
-constexpr int kParmPCBName = 2;  // offset of the PCB name in the parameter list
+constexpr int kParmListLen = sizeof(SFS_PARMLIST_s);
+constexpr int kParmPCBName = offsetof(SFS_PARMLIST_s, PCBName);
 constexpr int kMaxImages = 99999;
 
-// The PCB description returned by "RH".
-constexpr int kDescLen = 297;
-constexpr int kDescRecLen = 18;
-constexpr int kDescDBDName = 22;
-constexpr int kDescPathName = 30;
-constexpr int kDescPathLen = 64;
-constexpr int kDescNumIndices = 94;
-constexpr int kDescNumSegs = 95;
-constexpr int kDescFirstSeg = 97;  // SegType, SegLength(2), SegOffset(2), ColVal, NulVal, UsrData
-constexpr int kDescFirstSegUsrData = kDescFirstSeg + 7;
 constexpr unsigned char kReadKey = 1;  // bit 0: the PCB reads the file record by record
 
 const char kSpvServer[kNameLen] = {'S', 'P', 'V', ' ', ' ', ' ', ' ', ' '};
 const char kFileServer[kNameLen] = {'S', 'H', 'F', 'I', 'L', 'E', 'Q', 'V'};
-
-void PutLe16(unsigned char* at, unsigned value) {
-  at[0] = static_cast<unsigned char>(value & 0xFF);
-  at[1] = static_cast<unsigned char>((value >> 8) & 0xFF);
-}
 
 // The file description name of an image file: its base name in capitals, or an
 // empty text when the file is not an image the server offers.
@@ -238,17 +224,18 @@ uint16_t SfsServer::Describe(Exchange* ex) {
   Pcb* pcb = Find(*ex);
   if (pcb == nullptr) return kNoSuchPCB;
   if (!Sound(pcb)) return kDamagedImage;
-  unsigned char desc[kDescLen] = {};
-  PutLe16(desc + kDescRecLen, ctf::kMaxRecordLen);
-  std::memcpy(desc + kDescDBDName, pcb->dbd, kNameLen);
-  std::memcpy(desc + kDescPathName, pcb->path.data(),
-              std::min<size_t>(pcb->path.size(), kDescPathLen));
-  desc[kDescNumIndices] = 1;
-  desc[kDescNumSegs] = 1;
-  PutLe16(desc + kDescFirstSeg + 1, 1);  // the key is the record's first byte
-  desc[kDescFirstSegUsrData] = kReadKey;
-  const uint16_t n = ex->rdata != nullptr ? std::min<uint16_t>(ex->rdata_cap, kDescLen) : 0;
-  if (n > 0) std::memcpy(ex->rdata, desc, n);
+  _RHBuffer desc{};
+  desc.RecLen = ctf::kMaxRecordLen;
+  std::memcpy(desc.DBDName, pcb->dbd, kNameLen);
+  std::memcpy(desc.PathName, pcb->path.data(), std::min(pcb->path.size(), sizeof desc.PathName));
+  desc.NumIndices = 1;
+  desc.NumSegs = 1;
+  desc.PCBInfo[0].SegLength = 1;  // the key is the record's first byte
+  desc.PCBInfo[0].UsrData = kReadKey;
+  const uint16_t n = ex->rdata != nullptr
+                         ? static_cast<uint16_t>(std::min(size_t{ex->rdata_cap}, sizeof desc))
+                         : 0;
+  if (n > 0) std::memcpy(ex->rdata, &desc, n);
   ex->rdata_len = n;
   return 0;
 }
