@@ -18,7 +18,7 @@ defshift="$build/defshift/defshift"
 image="$build/samples/ORDENTRY.ctf"
 for needed in "$defshift" "$image"; do
   if [ ! -e "$needed" ]; then
-    echo "demo: $needed is missing; build first (make build)" >&2
+    echo "demo: $needed is missing; build first (make demo or make build)" >&2
     exit 1
   fi
 done
