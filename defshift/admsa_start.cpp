@@ -2,8 +2,8 @@
 // migration request and hands it to transmain in libdefshiftcore, which does the
 // whole migration and writes the report.
 //
-// Exit status: 0 when the usage text was shown or the migration ran to its end,
-// 1 when a required option is missing or the migration failed.
+// Exit status: 0 when the usage text or the version was shown or the migration
+// ran to its end, 1 when a required option is missing or the migration failed.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +63,21 @@ void Help() {
   std::printf("and running to execute this command.\n\n");
 }
 
+// The two long options. Any other argument that begins with "--" is scanned like
+// a short option, by its second character.
+enum LongOption { kNoLongOption, kHelpOption, kVersionOption };
+
+LongOption LongOptionOf(const char* arg) {
+  if (std::strcmp(arg, "--help") == 0) return kHelpOption;
+  if (std::strcmp(arg, "--version") == 0) return kVersionOption;
+  return kNoLongOption;
+}
+
+void Version() {
+  std::printf("defshift %s\n", DEFSHIFT_VERSION);
+  std::printf("%s\n", Copyright);
+}
+
 bool IsOptionLead(char c) { return c == '-' || c == '/'; }
 
 // Whether a candidate value is an option instead. Here absolute paths begin with
@@ -114,7 +129,13 @@ int main(int ArgC, char** ArgV) {
   bool bShowHelp = false;
   bool bExit = false;
   bool bDefault = false;
+  bool bShowVersion = false;
 
+  // The version alone is shown without the banner, so that it can be read by a script.
+  if (ArgC == 2 && LongOptionOf(ArgV[1]) == kVersionOption) {
+    Version();
+    return 0;
+  }
   Banner();
   if (ArgC < 2) bShowHelp = true;
 
@@ -122,6 +143,12 @@ int main(int ArgC, char** ArgV) {
     const char* arg = ArgV[i];
     if (!IsOptionLead(arg[0])) {
       std::printf("Invalid option specified: '%s' (ignored)\n", arg);
+      continue;
+    }
+    const LongOption long_option = LongOptionOf(arg);
+    if (long_option != kNoLongOption) {
+      bShowHelp = bShowHelp || long_option == kHelpOption;
+      bShowVersion = bShowVersion || long_option == kVersionOption;
       continue;
     }
     const char* next = i + 1 < ArgC ? ArgV[i + 1] : nullptr;
@@ -175,6 +202,10 @@ int main(int ArgC, char** ArgV) {
 
   if (bShowHelp) {
     Help();
+    return 0;
+  }
+  if (bShowVersion) {
+    Version();
     return 0;
   }
   if ((md.Options & kSourceBit) == 0) {
