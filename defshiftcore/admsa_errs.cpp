@@ -155,6 +155,18 @@ void Errorc::Report(int num, ...) {
   va_end(args);
 }
 
+void Errorc::Explain(const char* Format, ...) {
+  va_list args;
+  va_start(args, Format);
+  const Formatted message(Format, args);
+  va_end(args);
+  if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
+    WriteLine(message.text(), message.size(), LogHandle);
+  }
+  std::fflush(stdout);
+  WriteLine(message.text(), message.size(), stderr);
+}
+
 void Errorc::EndLog() { WriteFooter(); }
 
 void Errorc::WriteBanner() {

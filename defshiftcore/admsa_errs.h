@@ -40,6 +40,9 @@ class Errorc {
   // when there is one, and always "Error <num>: <text>" to standard error.
   // Numbers outside the table are reported as the closing entry.
   void Report(int num, ...);
+  // A line that tells the user what to do about the numbered message before it:
+  // to the log file when there is one, and always to standard error, as it stands.
+  void Explain(const char* Format, ...) __attribute__((format(printf, 2, 3)));
   // Writes the footer to the log destination. The log file stays open.
   void EndLog();
 

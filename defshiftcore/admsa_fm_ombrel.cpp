@@ -1,4 +1,6 @@
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "admsa_errs.h"
 #include "admsa_fm.h"
@@ -8,6 +10,47 @@ namespace {
 
 constexpr uint16_t kRecordArea = 1024;
 constexpr int kNoPCB = 0x10000000;
+constexpr size_t kNameLen = 8;
+constexpr size_t kMostOffered = 20;
+
+// Whether name could be a file description name: 1 to 8 characters, without a
+// folder or an extension.
+bool PlainName(const char* name) {
+  const size_t n = strnlen(name, kNameLen + 1);
+  return n >= 1 && n <= kNameLen && std::strpbrk(name, "./\\") == nullptr;
+}
+
+// The line that follows message 1: the control files the File Manager offered
+// while the store searched, and what -i takes when name cannot be one of them.
+// No search is made for an empty name or one longer than 8 characters, so then
+// nothing was offered.
+std::string NotFoundHint(const char* name, const std::set<std::string>& offered) {
+  std::string hint;
+  const size_t length = strnlen(name, kNameLen + 1);
+  if (length >= 1 && length <= kNameLen) {
+    if (offered.empty()) {
+      hint = " .... The File Manager offers no control files";
+    } else {
+      hint = " .... Control files the File Manager offers:";
+      size_t shown = 0;
+      for (const std::string& dbd : offered) {
+        if (shown == kMostOffered) break;
+        hint += shown == 0 ? " " : ", ";
+        hint += dbd;
+        ++shown;
+      }
+      if (offered.size() > shown)
+        hint += " and " + std::to_string(offered.size() - shown) + " more";
+    }
+  }
+  if (!PlainName(name)) {
+    hint += hint.empty() ? " .... " : "; ";
+    hint +=
+        "-i takes the control file's name of at most 8 characters, without folder or "
+        "extension";
+  }
+  return hint;
+}
 
 }  // namespace
 
@@ -29,9 +72,12 @@ int OmbrelFile::openinfile() {
     Error.Report(28, static_cast<int>(rc));
     return -1;
   }
-  const uint32_t found = PCBFromDBD(fname(), 1, PCBName, SfsName);
+  std::set<std::string> offered;
+  const uint32_t found = PCBFromDBD(fname(), 1, PCBName, SfsName, &offered);
   if (found == 0) {
-    Error.Report(1, fname() != nullptr ? fname() : "", static_cast<int>(found));
+    const char* name = fname() != nullptr ? fname() : "";
+    Error.Report(1, name, static_cast<int>(found));
+    Error.Explain("%s", NotFoundHint(name, offered).c_str());
     return static_cast<int>(found | kNoPCB);
   }
   first = 1;

@@ -53,8 +53,8 @@ struct FreeDeleter {
 // answering "MI" without a name it has not given before cannot hold the search.
 class PCBSearch {
  public:
-  PCBSearch(const char* dbd, uint8_t key, const char* server)
-      : dbd_(dbd), key_(key), server_(server) {
+  PCBSearch(const char* dbd, uint8_t key, const char* server, std::set<std::string>* offered)
+      : dbd_(dbd), key_(key), server_(server), offered_(offered) {
     std::memset(last_, 0, sizeof last_);
     std::memset(found_name_, 0, sizeof found_name_);
   }
@@ -92,6 +92,7 @@ class PCBSearch {
     uint16_t len = sizeof desc;
     // A failed description stays all zeros and matches nothing.
     MakeSFSReq("RH", 0, nullptr, &len, &desc, name, server_);
+    if (offered_ != nullptr) Offer(desc);
     if (!NameMatches(desc, dbd_) || !KeyMatches(desc, key_)) return;
     found_ = true;
     // The name is sent blank-filled again, so only trailing blanks can go.
@@ -101,9 +102,22 @@ class PCBSearch {
     found_name_[n] = '\0';
   }
 
+  // Keeps the file description name of a description, as it can be shown.
+  void Offer(const _RHBuffer& desc) {
+    size_t n = sizeof desc.DBDName;
+    while (n > 0 && (desc.DBDName[n - 1] == ' ' || desc.DBDName[n - 1] == '\0')) --n;
+    if (n == 0) return;
+    std::string shown(desc.DBDName, n);
+    for (char& c : shown) {
+      if (c < ' ' || c > '~') c = '?';
+    }
+    offered_->insert(shown);
+  }
+
   const char* dbd_;
   uint8_t key_;
   const char* server_;
+  std::set<std::string>* offered_;
   unsigned char last_[kNameLen];
   char found_name_[kNameLen + 1];
   bool found_ = false;
@@ -164,6 +178,11 @@ uint16_t ConnectSFS(const char* ServerName) {
 }
 
 uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const char* ServerName) {
+  return PCBFromDBD(DBDName, KeyNum, PCBName, ServerName, nullptr);
+}
+
+uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const char* ServerName,
+                    std::set<std::string>* Offered) {
   PCBName[0] = '\0';
   if (!IsFileDescriptionName(DBDName)) return 0;
 
@@ -171,7 +190,7 @@ uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const ch
       static_cast<unsigned char*>(std::calloc(kWorkAreaSize, 1)));
   if (area == nullptr) OutOfMemory(kWorkAreaSize);
 
-  PCBSearch search(DBDName, KeyNum, ServerName);
+  PCBSearch search(DBDName, KeyNum, ServerName, Offered);
   uint16_t len = kFirstQueryCapacity;
   uint16_t status =
       static_cast<uint16_t>(MakeSFSReq("QP", 0, nullptr, &len, area.get(), "", ServerName));

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
+#include <string>
 
 #include "qrlnt/qrlnt.h"
 
@@ -62,6 +64,12 @@ uint16_t ConnectSFS(const char* ServerName);
 // stops when the server has no more names, when a reply brings no name that was
 // not already examined, or after kMaxPCBQueries name queries.
 uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const char* ServerName);
+// The same search, sending exactly the same requests, which also collects in
+// *Offered (when not null) the file description names of every PCB described
+// during the search: trailing blanks removed, bytes outside ' ' to '~' shown as
+// '?', empty names left out.
+uint32_t PCBFromDBD(const char* DBDName, uint8_t KeyNum, char* PCBName, const char* ServerName,
+                    std::set<std::string>* Offered);
 
 // Upper bound of "QP" name queries in one search.
 constexpr int kMaxPCBQueries = 256;

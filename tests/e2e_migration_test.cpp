@@ -111,6 +111,7 @@ TEST_F(MigrationTest, SourceWithoutImageFailsWithoutCommandFile) {
   EXPECT_EQ(ProgramBanner() + RunHeader("NOSUCH", "migratetavo.cmd"), run.out);
   EXPECT_EQ(ReportBanner() +
                 "Error 1: Failed to open file NOSUCH (0)\n"
+                " .... Control files the File Manager offers: EMPTY\n"
                 "Error 31: Could not open file for input.\n"
                 "Error 33: Error during conversion.\n" +
                 ReportFooter(),

@@ -2,11 +2,14 @@
 // reading, closing and the messages of a failed open.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "admsa_fm.h"
+#include "qvbutsfs.h"
 #include "support/capture.h"
 #include "support/fake_qrlnt.h"
 
@@ -132,14 +135,21 @@ TEST_F(OmbrelFileTest, NoPCBOfTheFileReportsMessageOne) {
   OmbrelFile store("PAYROLL");
   std::string err;
   EXPECT_EQ(0x10000000, Open(&store, &err));
-  EXPECT_EQ("Error 1: Failed to open file PAYROLL (0)\n", err);
+  EXPECT_EQ(
+      "Error 1: Failed to open file PAYROLL (0)\n"
+      " .... Control files the File Manager offers: OTHER, QVBCTFTB\n",
+      err);
   EXPECT_EQ("RH", fake_qrlnt::Codes().back()) << "no disconnect after a failed open";
   EXPECT_EQ(nullptr, store.readrec());
   EXPECT_EQ("RH", fake_qrlnt::Codes().back()) << "nothing to read after a failed open";
 
   OmbrelFile unnamed(nullptr);
   EXPECT_EQ(0x10000000, Open(&unnamed, &err));
-  EXPECT_EQ("Error 1: Failed to open file  (0)\n", err);
+  EXPECT_EQ(
+      "Error 1: Failed to open file  (0)\n"
+      " .... -i takes the control file's name of at most 8 characters, without folder or "
+      "extension\n",
+      err);
 }
 
 TEST_F(OmbrelFileTest, ReopeningConnectsAgainAndReadsFromTheStart) {
@@ -167,6 +177,102 @@ TEST_F(OmbrelFileTest, UnopenedOrClosedStoreReadsNothingAndSendsNothing) {
   EXPECT_EQ(sent, fake_qrlnt::Requests().size());
   EXPECT_EQ(-1, store.openoutfile());
   EXPECT_STREQ("QVBCTFTB", store.fname());
+}
+
+// The line after message 1 names what the File Manager offered during the
+// search and says what -i takes when the name given cannot be a control file's.
+TEST_F(OmbrelFileTest, NotFoundHintNamesTheOfferedControlFiles) {
+  const std::string kTakes =
+      "-i takes the control file's name of at most 8 characters, without folder or extension";
+  std::vector<fake_qrlnt::PCB> many;
+  for (int i = 25; i >= 1; --i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "PCB%05d", i);
+    char dbd[16];
+    std::snprintf(dbd, sizeof dbd, "FILE%02d", i);
+    many.push_back({name, dbd});
+  }
+  struct Case {
+    const char* name;
+    std::vector<fake_qrlnt::PCB> pcbs;
+    std::string hint;
+  };
+  const Case cases[] = {
+      // Sorted, each once, however often and in whatever order the PCBs name it.
+      {"PAYROLL",
+       {{"PCB00001", "ORDERS"}, {"PCB00002", "CUSTMAST"}, {"PCB00003", "ORDERS"}},
+       " .... Control files the File Manager offers: CUSTMAST, ORDERS"},
+      {"PAYROLL", many,
+       " .... Control files the File Manager offers: FILE01, FILE02, FILE03, FILE04, FILE05, "
+       "FILE06, FILE07, FILE08, FILE09, FILE10, FILE11, FILE12, FILE13, FILE14, FILE15, FILE16, "
+       "FILE17, FILE18, FILE19, FILE20 and 5 more"},
+      {"PAYROLL", {}, " .... The File Manager offers no control files"},
+      // Blank names are no control file; control bytes cannot reach the console.
+      {"PAYROLL",
+       {{"PCB00001", "        "}, {"PCB00002", std::string("AB\x07\xff", 4)}},
+       " .... Control files the File Manager offers: AB??"},
+      // Folders and extensions within 8 characters are still searched for.
+      {"ord.ctf",
+       {{"PCB00001", "ORDENTRY"}},
+       " .... Control files the File Manager offers: ORDENTRY; " + kTakes},
+      {"C:\\ORD",
+       {{"PCB00001", "ORDENTRY"}},
+       " .... Control files the File Manager offers: ORDENTRY; " + kTakes},
+      {"a/b",
+       {{"PCB00001", "ORDENTRY"}},
+       " .... Control files the File Manager offers: ORDENTRY; " + kTakes},
+      // Longer names are never searched for, so nothing was offered.
+      {"ORDENTRY9", {{"PCB00001", "ORDENTRY"}}, " .... " + kTakes},
+      {"ORDENTRY.ctf", {{"PCB00001", "ORDENTRY"}}, " .... " + kTakes},
+  };
+  for (const Case& c : cases) {
+    fake_qrlnt::Reset();
+    fake_qrlnt::ServePCBs(c.pcbs);
+    OmbrelFile store(c.name);
+    std::string err;
+    EXPECT_EQ(0x10000000, Open(&store, &err)) << c.name;
+    EXPECT_EQ(std::string("Error 1: Failed to open file ") + c.name + " (0)\n" + c.hint + "\n", err)
+        << c.name;
+  }
+}
+
+// Collecting the offered names sends exactly what the search sends without it.
+TEST_F(OmbrelFileTest, CollectingOfferedNamesSendsTheSameRequests) {
+  const std::vector<fake_qrlnt::PCB> pcbs = {
+      {"PCB00001", "ORDERS"}, {"PCB00002", "CUSTMAST", 0}, {"PCB00003", "PAYROLL"}};
+  for (const char* name : {"PAYROLL", "NOSUCH", "ORDENTRY9"}) {
+    std::vector<FakeRequest> plain;
+    std::vector<FakeRequest> collecting;
+    char pcb_plain[9];
+    char pcb_collecting[9];
+    fake_qrlnt::Reset();
+    fake_qrlnt::ServePCBs(pcbs);
+    const uint32_t found_plain = PCBFromDBD(name, 1, pcb_plain, SfsName);
+    plain = fake_qrlnt::Requests();
+    fake_qrlnt::Reset();
+    fake_qrlnt::ServePCBs(pcbs);
+    std::set<std::string> offered;
+    const uint32_t found_collecting = PCBFromDBD(name, 1, pcb_collecting, SfsName, &offered);
+    collecting = fake_qrlnt::Requests();
+
+    EXPECT_EQ(found_plain, found_collecting) << name;
+    EXPECT_STREQ(pcb_plain, pcb_collecting) << name;
+    ASSERT_EQ(plain.size(), collecting.size()) << name;
+    for (size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(plain[i].code, collecting[i].code) << name << " " << i;
+      EXPECT_EQ(plain[i].server, collecting[i].server) << name << " " << i;
+      EXPECT_EQ(plain[i].parm, collecting[i].parm) << name << " " << i;
+      EXPECT_EQ(plain[i].data, collecting[i].data) << name << " " << i;
+      EXPECT_EQ(plain[i].block.qrlrdatal, collecting[i].block.qrlrdatal) << name << " " << i;
+    }
+  }
+  // Found on the third PCB: the two described before it were seen.
+  std::set<std::string> offered;
+  char pcb[9];
+  fake_qrlnt::Reset();
+  fake_qrlnt::ServePCBs(pcbs);
+  EXPECT_EQ(1u, PCBFromDBD("PAYROLL", 1, pcb, SfsName, &offered));
+  EXPECT_EQ((std::set<std::string>{"CUSTMAST", "ORDERS", "PAYROLL"}), offered);
 }
 
 }  // namespace

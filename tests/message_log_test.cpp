@@ -46,6 +46,32 @@ TEST(MessageLogTest, LogFileIsAppendedAndErrorsStillReachTheConsole) {
   EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", c.out);
 }
 
+// What to do about an error reaches the console beside the error, and the log
+// file beside its text.
+TEST(MessageLogTest, ExplanationFollowsTheErrorOnTheConsoleAndInTheLogFile) {
+  const std::string path = TempPath("explained.log");
+  for (const char* file : {static_cast<const char*>(nullptr), path.c_str()}) {
+    const Captured c = Capture([file] {
+      Errorc log;
+      log.Init(file);
+      log.Report(31);
+      log.Explain(" .... try %s", "ORDENTRY");
+      log.EndLog();
+    });
+    const std::string err = MaskLocalTimes(c.err);
+    const std::string lines = "Error 31: Could not open file for input.\n .... try ORDENTRY\n";
+    if (file == nullptr) {
+      EXPECT_EQ(ReportBanner() + lines + ReportFooter(), err);
+      EXPECT_EQ("", c.out);
+    } else {
+      EXPECT_EQ(lines, err);
+      EXPECT_EQ(
+          ReportBanner() + "Could not open file for input.\n .... try ORDENTRY\n" + ReportFooter(),
+          MaskLocalTimes(ReadFile(path)));
+    }
+  }
+}
+
 TEST(MessageLogTest, UnopenableLogFileLeavesTheReportOnTheConsole) {
   const std::string path = TempPath("no-such-folder") + "/run.log";
   std::string name;
