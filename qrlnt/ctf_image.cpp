@@ -1,5 +1,7 @@
 #include "qrlnt/ctf_image.h"
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -12,6 +14,22 @@ namespace {
 constexpr size_t kStreamBuffer = 1 << 16;
 
 }  // namespace
+
+std::string ServedName(const char* file) {
+  const size_t len = std::strlen(file);
+  const size_t ext = sizeof kImageExtension - 1;
+  if (len <= ext || strcasecmp(file + len - ext, kImageExtension) != 0) return "";
+  const size_t base = len - ext;
+  if (base > static_cast<size_t>(kMaxServedName)) return "";
+  std::string name;
+  for (size_t i = 0; i < base; ++i) {
+    const unsigned char c = static_cast<unsigned char>(file[i]);
+    // A blank could not be told from the fill of the name field.
+    if (c <= ' ' || c > '~') return "";
+    name.push_back(static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c));
+  }
+  return name;
+}
 
 ImageReader::~ImageReader() {
   if (file_ != nullptr) std::fclose(file_);

@@ -17,6 +17,13 @@ constexpr int kMagicLen = 8;
 constexpr int kMaxRecordLen = 1024;
 // Image files carry this extension (in any case) in the folder the stand-in serves.
 constexpr char kImageExtension[] = ".ctf";
+// The longest control file name, as -i takes it and the File Manager serves it.
+constexpr int kMaxServedName = 8;
+
+// The control file that the stand-in serves from an image file of this name
+// (without folder): the name before the extension in capitals, when it is 1 to
+// 8 characters from '!' to '~'; otherwise an empty text: the file is not served.
+std::string ServedName(const char* file);
 
 static_assert(sizeof kImageMagic == kMagicLen + 1, "the magic is 8 bytes");
 

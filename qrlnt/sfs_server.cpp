@@ -27,24 +27,6 @@ constexpr unsigned char kReadKey = 1;  // bit 0: the PCB reads the file record b
 const char kSpvServer[kNameLen] = {'S', 'P', 'V', ' ', ' ', ' ', ' ', ' '};
 const char kFileServer[kNameLen] = {'S', 'H', 'F', 'I', 'L', 'E', 'Q', 'V'};
 
-// The file description name of an image file: its base name in capitals, or an
-// empty text when the file is not an image the server offers.
-std::string DescriptionName(const char* file) {
-  const size_t len = std::strlen(file);
-  const size_t ext = sizeof ctf::kImageExtension - 1;
-  if (len <= ext || strcasecmp(file + len - ext, ctf::kImageExtension) != 0) return "";
-  const size_t base = len - ext;
-  if (base > static_cast<size_t>(kNameLen)) return "";
-  std::string name;
-  for (size_t i = 0; i < base; ++i) {
-    const unsigned char c = static_cast<unsigned char>(file[i]);
-    // A blank could not be told from the fill of the name field.
-    if (c <= ' ' || c > '~') return "";
-    name.push_back(static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c));
-  }
-  return name;
-}
-
 }  // namespace
 
 struct SfsServer::Pcb {
@@ -146,7 +128,7 @@ uint16_t SfsServer::OpenFolder() {
   };
   std::vector<Found> images;
   while (const dirent* entry = readdir(dir)) {
-    std::string dbd = DescriptionName(entry->d_name);
+    std::string dbd = ctf::ServedName(entry->d_name);
     if (dbd.empty()) continue;
     const std::string path = std::string(folder) + "/" + entry->d_name;
     struct stat st;

@@ -8,6 +8,7 @@
 
 #include "admsa_tab.h"
 #include "qrlnt/ctf_image.h"
+#include "tools/ctf_fields.h"
 
 namespace ctfdesc {
 
@@ -236,10 +237,18 @@ int ParseFields(int tid, const std::vector<std::string>& tokens, std::string* re
       }
       patches.emplace_back(static_cast<int>(n), bytes);
     } else {
-      const Entry* e =
-          DecodeNumber(name, 1u << 30, &n) ? FindField(layout, static_cast<int>(n)) : nullptr;
+      // A field is named by its id, or by the one attribute the translation makes of it.
+      int fid = -1;
+      if (DecodeNumber(name, 1u << 30, &n)) {
+        fid = static_cast<int>(n);
+      } else if (ctffields::FieldOfName(tid, name, &fid, error) < 0) {
+        return -1;
+      }
+      const Entry* e = fid >= 0 ? FindField(layout, fid) : nullptr;
       if (e == nullptr) {
-        *error = "'" + name + "' is not a field of the " + TablChars[tid] + " record layout";
+        *error = "'" + name + "' is not a field of the " + TablChars[tid] +
+                 " record layout (a field id or an attribute name: ctfimage fields " +
+                 TablChars[tid] + ")";
         return -1;
       }
       if (!given.insert(e->field).second) {

@@ -3,6 +3,8 @@
 //
 //   ctfimage build DESC IMAGE   DESC "-" reads standard input
 //   ctfimage dump IMAGE         writes the description to standard output
+//   ctfimage fields [KEY]       lists the record layouts and what they become
+//   ctfimage -h | --help        shows the usage
 //
 // Exit status 0, or 1 after a message on standard error; a refused description
 // leaves no image behind.
@@ -14,12 +16,28 @@
 
 #include "qrlnt/ctf_image.h"
 #include "tools/ctf_description.h"
+#include "tools/ctf_fields.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: ctfimage build DESC IMAGE   (DESC - reads standard input)\n"
-    "       ctfimage dump IMAGE\n";
+    "       ctfimage dump IMAGE\n"
+    "       ctfimage fields [KEY]       (the record layouts; KEY one of DFPOZS%TQ)\n"
+    "       ctfimage -h | --help\n";
+
+// An image that the stand-in would not serve is still written, with a warning:
+// it may be meant for another folder or be renamed later.
+void WarnIfNotServed(const char* image) {
+  const char* slash = std::strrchr(image, '/');
+  const char* file = slash != nullptr ? slash + 1 : image;
+  if (!ctf::ServedName(file).empty()) return;
+  std::fprintf(stderr,
+               "ctfimage: warning: %s is not served as a control file: the File Manager "
+               "serves only files NAME%s, NAME 1 to %d characters without blanks, read with "
+               "-i NAME\n",
+               image, ctf::kImageExtension, ctf::kMaxServedName);
+}
 
 int Build(const char* desc, const char* image) {
   const bool from_stdin = std::strcmp(desc, "-") == 0;
@@ -29,6 +47,7 @@ int Build(const char* desc, const char* image) {
     std::fprintf(stderr, "ctfimage: %s: %s\n", desc, std::strerror(errno));
     return 1;
   }
+  WarnIfNotServed(image);
   ctf::ImageWriter out;
   int rc = 0;
   if (out.Open(image) != 0) {
@@ -98,6 +117,13 @@ int Dump(const char* image) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "fields") == 0) {
+    return ctffields::FieldsCommand(argc == 3 ? argv[2] : nullptr);
+  }
   if (argc == 4 && std::strcmp(argv[1], "build") == 0) return Build(argv[2], argv[3]);
   if (argc == 3 && std::strcmp(argv[1], "dump") == 0) return Dump(argv[2]);
   std::fputs(kUsage, stderr);
