@@ -144,4 +144,69 @@ TEST_F(CtfimageTest, RefusesDamagedImagesAndBadUse) {
   EXPECT_EQ(0u, run.err.find("usage: ctfimage build DESC IMAGE"));
 }
 
+TEST_F(CtfimageTest, HelpAndFieldsGoToStandardOutput) {
+  for (const char* help : {"-h", "--help"}) {
+    const ProgramRun run = Ctfimage({help});
+    EXPECT_EQ(0, run.status) << help;
+    EXPECT_EQ(0u, run.out.find("usage: ctfimage build DESC IMAGE")) << help;
+    EXPECT_NE(std::string::npos, run.out.find("ctfimage fields [KEY]")) << help;
+    EXPECT_EQ("", run.err) << help;
+  }
+
+  ProgramRun run = Ctfimage({"fields", "T"});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(0u, run.out.find("\nT  Terminal Contol Table\n")) << run.out;
+  const size_t netname = run.out.find("wd NetName");
+  ASSERT_NE(std::string::npos, netname) << run.out;
+  const size_t line = run.out.rfind('\n', netname) + 1;
+  EXPECT_EQ("     400      65       8  text", run.out.substr(line, 30));
+
+  run = Ctfimage({"fields"});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(0u, run.out.find("Classes: wd Terminal Definitions, ")) << run.out;
+  for (const char key : std::string("DFPOZS%TQ")) {
+    EXPECT_EQ(1, Occurrences(run.out, std::string("\n\n") + key + "  ")) << key;
+  }
+
+  for (const char* bad : {"X", "TT", ""}) {
+    run = Ctfimage({"fields", bad});
+    EXPECT_EQ(1, run.status) << bad;
+    EXPECT_EQ("", run.out) << bad;
+    EXPECT_EQ(std::string("ctfimage: unknown record key '") + bad + "' (keys DFPOZS%TQ)\n",
+              run.err);
+  }
+}
+
+// An image the stand-in would not serve is written all the same, with a warning.
+TEST_F(CtfimageTest, ImagesThatAreNotServedAreWrittenWithAWarning) {
+  const std::string desc = Write("p.desc", "P 1003=TRN1\n");
+  const std::string warning = " is not served as a control file";
+  struct Case {
+    const char* image;
+    bool served;
+  };
+  const Case cases[] = {
+      {"PAYROLL.ctf", true}, {"payroll.CTF", true},   {"A.ctf", true},
+      {"PAYROLL", false},    {"PAYROLL9.ctf", true},  {"PAYROLL10.ctf", false},
+      {".ctf", false},       {"PAY ROLL.ctf", false}, {"PAYROLL.ctf.bak", false},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = Ctfimage({"build", desc, c.image});
+    EXPECT_EQ(0, run.status) << c.image;
+    EXPECT_TRUE(Exists(c.image)) << c.image;
+    if (c.served) {
+      EXPECT_EQ("", run.err) << c.image;
+    } else {
+      EXPECT_EQ(std::string("ctfimage: warning: ") + c.image + warning +
+                    ": the File Manager serves only files NAME.ctf, NAME 1 to 8 characters "
+                    "without blanks, read with -i NAME\n",
+                run.err);
+    }
+  }
+  // The folder does not count, only the file's own name.
+  ASSERT_EQ(0, Ctfimage({"build", desc, "A.ctf"}).status);
+  const ProgramRun run = Ctfimage({"build", desc, dir_.Path("ORDERS.ctf")});
+  EXPECT_EQ("", run.err);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "defshiftcore.h"
 #include "support/capture.h"
 #include "support/report.h"
 #include "support/run_program.h"
@@ -111,6 +112,39 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
     }
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, dir.Entries());
+  }
+}
+
+// --help is -h by another name; --version shows the version and runs nothing.
+// Other words after "--" are scanned as before, by their second character.
+TEST(OptionScanTest, LongOptionsShowUsageOrVersionAndRunNothing) {
+  const std::string version = std::string("defshift ") + DEFSHIFT_VERSION + "\n" + Copyright + "\n";
+  const std::string usage = ReadFile(kUsageGolden);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, usage},
+      {{"-i", "SRC", "-r", "REG", "--help"}, 0, usage},
+      {{"--version", "--help"}, 0, usage},
+      {{"--version"}, 0, version},
+      {{"-i", "SRC", "-r", "REG", "--version"}, 0, ProgramBanner() + version},
+      {{"--helpme"},
+       1,
+       ProgramBanner() + "Unrecognised option: '--helpme' (ignored)\n"
+                         "You must specify a source file for this command\n"
+                         "You must specify a region name for this command\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const ScanFolder dir;
+    const ProgramRun run = dir.Defshift(c.args);
+    EXPECT_EQ(c.status, run.status);
+    EXPECT_EQ(c.out, run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(std::vector<std::string>{"SRC.ctf"}, dir.Entries());
   }
 }
 
