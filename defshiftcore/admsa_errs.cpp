@@ -5,6 +5,7 @@
 #include <ctime>
 #include <vector>
 
+#include "admsa_progress.h"
 #include "defshiftcore.h"
 
 // clang-format off
@@ -163,6 +164,7 @@ void Errorc::Explain(const char* Format, ...) {
   if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
     WriteLine(message.text(), message.size(), LogHandle);
   }
+  progress::Erase();
   std::fflush(stdout);
   WriteLine(message.text(), message.size(), stderr);
 }
@@ -200,6 +202,7 @@ void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list A
       WriteLine(text, message.size(), LogHandle);
     }
     // Errors always reach the console, in order with what went to standard output.
+    progress::Erase();
     std::fflush(stdout);
     std::fprintf(stderr, "Error %d: %s\n", Num, text);
     return;

@@ -48,6 +48,8 @@ class Errorc {
 
   // The log file name given to Init, or null.
   const char* LogFileName() const { return FileName; }
+  // Whether the report goes to the log file (it opened).
+  bool LogsToFile() const { return LogDest == AdmSA_LogToFile; }
 
  private:
   void WriteBanner();

@@ -7,6 +7,7 @@
 
 #include "admsa_errs.h"
 #include "admsa_fm.h"
+#include "admsa_progress.h"
 #include "admsa_tab.h"
 #include "admsa_tran_script.h"
 #include "defshiftcore.h"
@@ -126,6 +127,7 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls) {
   // A command file that lost a line must not go on as if it had not: closefile
   // reports the first failure and the run fails.
   if (werr == 0) werr = record.CreateScript(hFile);
+  progress::Count(progress::kWritten);
   return true;
 }
 

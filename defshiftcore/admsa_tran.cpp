@@ -1,9 +1,13 @@
 #include "admsa_tran.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "admsa_errs.h"
+#include "admsa_progress.h"
 #include "admsa_tran_escape.h"
 
 Conversion::Conversion(const char* reg) : infile(nullptr), outfile(nullptr), region(reg) {}
@@ -50,6 +54,8 @@ int Conversion::start() {
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
   outfile->GenerateCommandScript(nconf);
+  // The closing lines start here.
+  progress::End();
   // A command file that did not reach the disk whole has been reported by its
   // store; the run must not end as if it had been generated.
   const int closed = outfile->closefile();
@@ -96,7 +102,9 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   Error.Init(md->logf);
   Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
                Shown(md->region));
+  progress::Begin(Error.LogsToFile(), isatty(fileno(stderr)) != 0);
   const int rc = conversion.start();
+  progress::End();
   if (rc != 0) Error.Report(33, rc);
   Error.EndLog();
   return rc;

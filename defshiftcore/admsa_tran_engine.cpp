@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "admsa_errs.h"
+#include "admsa_progress.h"
 #include "admsa_tab.h"
 #include "admsa_tran.h"
 
@@ -234,6 +235,7 @@ class Pass {
       if (slot.curl != nullptr) {
         if (coffin_ == 0 && slot.dstz >= 0 && !slot.pairs.empty()) {
           out_->add(slot.dstz, slot.curl);
+          progress::Count(progress::kTranslated);
         } else {
           Discard(slot.curl);
         }

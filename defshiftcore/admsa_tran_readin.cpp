@@ -5,6 +5,7 @@
 
 #include "admsa_conv.h"
 #include "admsa_errs.h"
+#include "admsa_progress.h"
 #include "admsa_tab.h"
 #include "admsa_tran.h"
 
@@ -56,6 +57,7 @@ Config* Conversion::readinall() {
     const std::unique_ptr<InRec> raw(infile->readrec());
     if (raw == nullptr) break;
     FileRecord(*raw, conf);
+    progress::Count(progress::kRead);
   }
   return conf;
 }
