@@ -204,9 +204,12 @@ TEST_F(CtfimageTest, ImagesThatAreNotServedAreWrittenWithAWarning) {
     }
   }
   // The folder does not count, only the file's own name.
-  ASSERT_EQ(0, Ctfimage({"build", desc, "A.ctf"}).status);
-  const ProgramRun run = Ctfimage({"build", desc, dir_.Path("ORDERS.ctf")});
+  ProgramRun run = Ctfimage({"build", desc, dir_.Path("ORDERS.ctf")});
   EXPECT_EQ("", run.err);
+  // A refused description writes nothing, so there is nothing to warn about.
+  run = Ctfimage({"build", Write("bad.desc", "P 999=X\n"), "PAYROLL"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(std::string::npos, run.err.find("warning")) << run.err;
 }
 
 }  // namespace

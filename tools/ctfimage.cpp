@@ -26,8 +26,8 @@ const char kUsage[] =
     "       ctfimage fields [KEY]       (the record layouts; KEY one of DFPOZS%TQ)\n"
     "       ctfimage -h | --help\n";
 
-// An image that the stand-in would not serve is still written, with a warning:
-// it may be meant for another folder or be renamed later.
+// An image that the stand-in would not serve is still written, then warned
+// about: it may be renamed later.
 void WarnIfNotServed(const char* image) {
   const char* slash = std::strrchr(image, '/');
   const char* file = slash != nullptr ? slash + 1 : image;
@@ -47,7 +47,6 @@ int Build(const char* desc, const char* image) {
     std::fprintf(stderr, "ctfimage: %s: %s\n", desc, std::strerror(errno));
     return 1;
   }
-  WarnIfNotServed(image);
   ctf::ImageWriter out;
   int rc = 0;
   if (out.Open(image) != 0) {
@@ -84,6 +83,7 @@ int Build(const char* desc, const char* image) {
     std::fprintf(stderr, "ctfimage: %s\n", out.error());
     rc = 1;
   }
+  if (rc == 0) WarnIfNotServed(image);
   return rc;
 }
 
