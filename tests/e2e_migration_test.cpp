@@ -130,11 +130,52 @@ TEST_F(MigrationTest, OutputFolderFailsAfterSourceIsRead) {
   EXPECT_TRUE(Has(run.out, "\n Translating source table: Temporary Storage Table\n"));
   EXPECT_FALSE(Has(run.out, Generated("cmds")));
   EXPECT_EQ(ReportBanner() +
+                "Error 1: Failed to open file cmds (21): Is a directory\n"
                 "Error 32: Could not open file for output.\n"
                 "Error 33: Error during conversion.\n" +
                 ReportFooter(),
             MaskLocalTimes(run.err));
   EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("cmds")));
+  EXPECT_EQ((std::vector<std::string>{"EMPTY.ctf", "cmds"}), dir_.Entries());
+}
+
+// A run that fails while writing leaves an earlier command file as it was, and
+// no temporary file beside it.
+TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
+  struct Case {
+    const char* outf;
+    rlim_t limit;  // largest file defshift may write; 0 for none
+    const char* error;
+  };
+  const Case cases[] = {
+      {"old.cmd", 8192,
+       "Error 3: Failed to close file old.cmd (27): File too large\n"
+       "Error 33: Error during conversion.\n"},
+      {"none/new.cmd", 0,
+       "Error 1: Failed to open file none/new.cmd (2): No such file or directory\n"
+       "Error 32: Could not open file for output.\n"
+       "Error 33: Error during conversion.\n"},
+  };
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::string old = "@ECHO the command file of an earlier run\n";
+  std::ofstream(dir_.Path("old.cmd")) << old;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.outf);
+    ProgramRun run;
+    {
+      std::optional<FileSizeLimit> limit;
+      if (c.limit != 0) {
+        limit.emplace(c.limit);
+        ASSERT_TRUE(limit->ok());
+      }
+      run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-o", c.outf});
+    }
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Has(run.err, c.error)) << run.err;
+    EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
+    EXPECT_EQ(old, ReadFile(dir_.Path("old.cmd")));
+    EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "old.cmd"}), dir_.Entries());
+  }
 }
 
 TEST_F(MigrationTest, FullDiskFailsTheRun) {
@@ -144,10 +185,14 @@ TEST_F(MigrationTest, FullDiskFailsTheRun) {
   EXPECT_EQ(1, run.status);
   EXPECT_TRUE(Has(run.err,
                   " -----------------------------------------\n"
-                  "Error 3: Failed to close file full.cmd (28)\n"
+                  "Error 3: Failed to close file full.cmd (28): No space left on device\n"
                   "Error 33: Error during conversion.\n"))
       << run.err;
   EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
+  // A device is written, never replaced.
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("full.cmd")));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+  EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "full.cmd"}), dir_.Entries());
 }
 
 TEST_F(MigrationTest, EmptyControlFileGivesHeaderOnlyCommandFile) {
