@@ -80,6 +80,8 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   *rFile = nullptr;
   rTemp->clear();
   rTarget->clear();
+  // An empty name would put the temporary file into the working folder.
+  if (Name[0] == '\0') return ENOENT;
   std::string target(Name);
   struct stat existing;
   const bool exists = stat(Name, &existing) == 0;

@@ -185,6 +185,11 @@ TEST_F(CommandFileTest, UncreatableFileFailsToOpenAndClosesQuietly) {
   });
   EXPECT_EQ("", captured.out);
   EXPECT_EQ(0, store.getstatus());
+
+  // Nothing is made in the working folder for an empty name.
+  HumanFile unnamed("", "REGION1");
+  const Captured empty = Capture([&] { EXPECT_EQ(1, unnamed.openoutfile()); });
+  EXPECT_EQ("Error 1: Failed to open file  (2): No such file or directory\n", empty.err);
 }
 
 TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
