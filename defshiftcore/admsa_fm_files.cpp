@@ -12,6 +12,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
 #include <unistd.h>
