@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -25,6 +26,29 @@ namespace {
 constexpr int kTempAttempts = 100;
 
 int ErrorNumber() { return errno != 0 ? errno : EIO; }
+
+// The temporary file being written, while it is not complete; owned. A process
+// writes one command file at a time.
+char* g_pending = nullptr;
+
+void RemovePending() {
+  if (g_pending == nullptr) return;
+  std::remove(g_pending);
+  std::free(g_pending);
+  g_pending = nullptr;
+}
+
+void SetPending(const std::string& Temp) {
+  static const bool registered = std::atexit(RemovePending) == 0;
+  (void)registered;
+  std::free(g_pending);
+  g_pending = nullptr;
+  if (!Temp.empty()) g_pending = strdup(Temp.c_str());
+}
+
+void ForgetPending(const std::string& Temp) {
+  if (g_pending != nullptr && Temp == g_pending) SetPending("");
+}
 
 long ProcessId() {
 #ifdef _WIN32
@@ -127,9 +151,21 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
     *rFile = stream;
     *rTemp = temp;
     *rTarget = target;
+    SetPending(temp);
     return 0;
   }
   return EEXIST;
+}
+
+int CommitWholeFile(const std::string& Temp, const std::string& Target) {
+  const int error = ReplaceByRename(Temp.c_str(), Target.c_str());
+  if (error == 0) ForgetPending(Temp);
+  return error;
+}
+
+void DiscardWholeFile(const std::string& Temp) {
+  std::remove(Temp.c_str());
+  ForgetPending(Temp);
 }
 
 int ReplaceByRename(const char* From, const char* To) {

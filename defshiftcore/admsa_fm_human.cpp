@@ -39,7 +39,7 @@ HumanFile::HumanFile(const char* name, const char* reg)
 HumanFile::~HumanFile() {
   CloseStream();
   // A file that was never closed by closefile is not complete.
-  if (!temp.empty()) std::remove(temp.c_str());
+  if (!temp.empty()) DiscardWholeFile(temp);
   std::free(region);
 }
 
@@ -150,9 +150,9 @@ int HumanFile::closefile() {
     errno = 0;
     if (CloseStream() != 0 && werr == 0) werr = ErrorNumber();
     if (!temp.empty()) {
-      if (werr == 0) werr = ReplaceByRename(temp.c_str(), target.c_str());
+      if (werr == 0) werr = CommitWholeFile(temp, target);
       // Only a complete file takes the name; an incomplete one goes.
-      if (werr != 0) std::remove(temp.c_str());
+      if (werr != 0) DiscardWholeFile(temp);
       temp.clear();
     }
     if (werr != 0) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -320,6 +321,18 @@ TEST(CommandFileReplaceTest, StoreGoneWithoutCloseLeavesNoTemporary) {
     Capture([&] { EXPECT_EQ(0, store.openoutfile()); });
     EXPECT_EQ(2u, dir.Entries().size());
   }
+  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
+  EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
+
+  // A run that cannot obtain memory ends the process at once, store and all.
+  EXPECT_EXIT(
+      {
+        // Held where the leak check finds it: the process ends with it.
+        static HumanFile* store = new HumanFile(dir.Path("old.cmd").c_str(), "REGION1");
+        const bool opened = store->openoutfile() == 0 && dir.Entries().size() == 2;
+        std::exit(opened ? 1 : 2);
+      },
+      testing::ExitedWithCode(1), "");
   EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
   EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
 }
