@@ -103,10 +103,10 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
         EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed + header, 0)) << run.out;
       } else {
         EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed, 0)) << run.out;
-        EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.logf)).find(header));
+        EXPECT_NE(std::string::npos, ReadText(dir.Path(c.logf)).find(header));
         files.push_back(c.logf);
       }
-      EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.outf)).find("for region 'REG' "));
+      EXPECT_NE(std::string::npos, ReadText(dir.Path(c.outf)).find("for region 'REG' "));
       files.push_back(c.outf);
     }
     std::sort(files.begin(), files.end());

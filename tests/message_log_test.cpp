@@ -41,7 +41,7 @@ TEST(MessageLogTest, LogFileIsAppendedAndErrorsStillReachTheConsole) {
 
   EXPECT_EQ("an earlier run\n" + ReportBanner() + "Reading CTF\n" + "Error during conversion.\n" +
                 "written as is" + ReportFooter(),
-            MaskLocalTimes(ReadFile(path)));
+            MaskLocalTimes(ReadText(path)));
   EXPECT_EQ("Error 33: Error during conversion.\n", c.err);
   EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", c.out);
 }
@@ -61,7 +61,7 @@ TEST(MessageLogTest, UnopenableLogFileLeavesTheReportOnTheConsole) {
   EXPECT_EQ("Reading CTF\n", c.out);  // and no closing line
   EXPECT_EQ(ReportBanner() + "Error 31: Could not open file for input.\n" + ReportFooter(),
             MaskLocalTimes(c.err));
-  EXPECT_EQ("", ReadFile(path));
+  EXPECT_EQ("", ReadText(path));
 }
 
 TEST(MessageLogTest, ClosingLineOnlyWhenTheLogObjectGoes) {
@@ -74,7 +74,7 @@ TEST(MessageLogTest, ClosingLineOnlyWhenTheLogObjectGoes) {
   EXPECT_EQ("", during.out + during.err);
   const Captured closing = Capture([&log] { log.reset(); });
   EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", closing.out);
-  EXPECT_EQ(ReportBanner() + ReportFooter(), MaskLocalTimes(ReadFile(path)));
+  EXPECT_EQ(ReportBanner() + ReportFooter(), MaskLocalTimes(ReadText(path)));
 }
 
 TEST(MessageLogTest, LongMessagesArriveWhole) {
