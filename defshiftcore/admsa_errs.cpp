@@ -209,10 +209,10 @@ void AscTime(std::time_t when, char (&out)[32]) {
   const bool known = localtime_r(&when, &local) != nullptr;
 #endif
   // Only a time whose every part has its width can be written in 24 characters.
-  if (!known || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 ||
-      local.tm_mon > 11 || local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour < 0 ||
-      local.tm_hour > 23 || local.tm_min < 0 || local.tm_min > 59 || local.tm_sec < 0 ||
-      local.tm_sec > 60 || local.tm_year < 1000 - 1900 || local.tm_year > 9999 - 1900) {
+  if (!known || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 || local.tm_mon > 11 ||
+      local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour < 0 || local.tm_hour > 23 ||
+      local.tm_min < 0 || local.tm_min > 59 || local.tm_sec < 0 || local.tm_sec > 60 ||
+      local.tm_year < 1000 - 1900 || local.tm_year > 9999 - 1900) {
     std::snprintf(out, sizeof out, "??? ??? ?? ??:??:?? ????\n");
     return;
   }

@@ -11,9 +11,11 @@
 // Checks the arguments of a printf-like function against its format. MinGW's
 // printf family, the one the library is built with, reads formats as GNU C does.
 #if defined(__MINGW32__)
-#define ADMSA_PRINTF(string_index, first_index) __attribute__((format(gnu_printf, string_index, first_index)))
+#define ADMSA_PRINTF(string_index, first_index) \
+  __attribute__((format(gnu_printf, string_index, first_index)))
 #else
-#define ADMSA_PRINTF(string_index, first_index) __attribute__((format(printf, string_index, first_index)))
+#define ADMSA_PRINTF(string_index, first_index) \
+  __attribute__((format(printf, string_index, first_index)))
 #endif
 
 enum LogType { AdmSA_LogToStderr = 0, AdmSA_LogToFile = 1 };

@@ -197,8 +197,8 @@ bool ImageWriter::MoveIntoPlace(const char* from, const char* to) {
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) == 0) {
     char text[256];
     const DWORD code = GetLastError();
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                       0, text, sizeof text, nullptr) == 0) {
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       text, sizeof text, nullptr) == 0) {
       std::snprintf(text, sizeof text, "cannot replace the file (system error %lu)",
                     static_cast<unsigned long>(code));
     }

@@ -13,9 +13,11 @@
 // MinGW's printf family, the one the stand-in is built with, reads formats as
 // GNU C does; the check of Fail's arguments follows it.
 #if defined(__MINGW32__)
-#define CTF_PRINTF(string_index, first_index) __attribute__((format(gnu_printf, string_index, first_index)))
+#define CTF_PRINTF(string_index, first_index) \
+  __attribute__((format(gnu_printf, string_index, first_index)))
 #else
-#define CTF_PRINTF(string_index, first_index) __attribute__((format(printf, string_index, first_index)))
+#define CTF_PRINTF(string_index, first_index) \
+  __attribute__((format(printf, string_index, first_index)))
 #endif
 
 namespace ctf {
