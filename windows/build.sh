@@ -184,6 +184,7 @@ test_win64() {
 }
 
 [ $# -ge 1 ] || fail "usage: windows/build.sh package|test|ci"
+trap 'stop_wine; echo "windows/build.sh $1: $SECONDS s"' EXIT
 case $1 in
   package)
     build win64 OFF
