@@ -14,6 +14,11 @@
 
 #include "defshiftcore.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 const char kDefaultOutput[] = "migratetavo.cmd";
@@ -138,11 +143,34 @@ std::string FullName(const char* Name) {
 #endif
 }
 
+#ifdef _WIN32
+// The volume and the index that tell the existing file Name from every other,
+// whatever name (a hard link, a link, other letters) it is reached by; false
+// when Name cannot be opened to ask.
+bool FileIdentity(const char* Name, BY_HANDLE_FILE_INFORMATION* rInfo) {
+  // No access asked: only the file's attributes are read. A folder opens too.
+  const HANDLE file = CreateFileA(Name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, rInfo) != 0;
+  CloseHandle(file);
+  return known;
+}
+#endif
+
 // Whether the command file OutputFile and the log file LogFile are one file, so
 // that the report would be appended into the command file as it is written.
 bool NameTheSameFile(const char* OutputFile, const char* LogFile) {
   if (OutputFile == nullptr || LogFile == nullptr) return false;
 #ifdef _WIN32
+  BY_HANDLE_FILE_INFORMATION out;
+  BY_HANDLE_FILE_INFORMATION log;
+  // Two names of one existing file, hard links included.
+  if (FileIdentity(OutputFile, &out) && FileIdentity(LogFile, &log)) {
+    return out.dwVolumeSerialNumber == log.dwVolumeSerialNumber &&
+           out.nFileIndexHigh == log.nFileIndexHigh && out.nFileIndexLow == log.nFileIndexLow;
+  }
+  // Windows names a file in either case.
   return _stricmp(FullName(OutputFile).c_str(), FullName(LogFile).c_str()) == 0;
 #else
   struct stat out;

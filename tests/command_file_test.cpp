@@ -235,7 +235,7 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
   struct Case {
     const char* name;
     const char* file;  // the command file, in a fresh folder holding old.cmd and sub/
-    rlim_t limit;      // largest file the run may write; 0 for none
+    long long limit;   // largest file the run may write; 0 for none
     int definitions;
     int opened;         // openoutfile's result
     std::string error;  // what is reported, after the name and error number
@@ -252,8 +252,13 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
      " (21): Is a directory"},
   };
   // clang-format on
+  std::string passed_over;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.limit != 0 && !FileSizeLimit::kAvailable) {
+      passed_over += std::string(" '") + c.name + "'";
+      continue;
+    }
     const ScratchFolder dir;
     const std::string old(3000, 'o');
     std::ofstream(dir.Path("old.cmd")) << old;
@@ -290,14 +295,22 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
     EXPECT_EQ((std::vector<std::string>{"old.cmd", "sub"}), dir.Entries());
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path("sub")));
   }
+  if (!passed_over.empty()) {
+    GTEST_SKIP() << "cases not run:" << passed_over << ": " << FileSizeLimit::kUnavailable;
+  }
 }
 
 TEST(CommandFileReplaceTest, CompleteFileTakesTheNameAndKeepsPermissionsAndLinks) {
   const ScratchFolder dir;
   std::ofstream(dir.Path("old.cmd")) << "old";
+#if defined(_WIN32)
+  const char* const names[] = {"old.cmd", "new.cmd"};
+#else
   ASSERT_EQ(0, chmod(dir.Path("old.cmd").c_str(), 0640));
   ASSERT_EQ(0, symlink("old.cmd", dir.Path("link.cmd").c_str()));
-  for (const char* name : {"old.cmd", "link.cmd", "new.cmd"}) {
+  const char* const names[] = {"old.cmd", "link.cmd", "new.cmd"};
+#endif
+  for (const char* name : names) {
     SCOPED_TRACE(name);
     Forcfg cfg;
     HumanFile store(dir.Path(name).c_str(), "REGION1");
@@ -309,11 +322,17 @@ TEST(CommandFileReplaceTest, CompleteFileTakesTheNameAndKeepsPermissionsAndLinks
     EXPECT_EQ("", captured.err);
     EXPECT_EQ(0u, ReadFile(dir.Path(name)).rfind("@ECHO ----", 0));
   }
+#if defined(_WIN32)
+  EXPECT_EQ((std::vector<std::string>{"new.cmd", "old.cmd"}), dir.Entries());
+  GTEST_SKIP() << "the link and the permissions are not checked: Windows makes symbolic links "
+                  "only for privileged users and keeps no permissions of owner, group and others";
+#else
   EXPECT_EQ((std::vector<std::string>{"link.cmd", "new.cmd", "old.cmd"}), dir.Entries());
   EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.cmd")));
   struct stat kept;
   ASSERT_EQ(0, stat(dir.Path("old.cmd").c_str(), &kept));
   EXPECT_EQ(0640u, kept.st_mode & 07777);
+#endif
 }
 
 TEST(CommandFileReplaceTest, StoreGoneWithoutCloseLeavesNoTemporary) {

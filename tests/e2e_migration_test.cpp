@@ -147,7 +147,7 @@ TEST_F(MigrationTest, OutputFolderFailsAfterSourceIsRead) {
 TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
   struct Case {
     const char* outf;
-    rlim_t limit;  // largest file defshift may write; 0 for none
+    long long limit;  // largest file defshift may write; 0 for none
     const char* error;
   };
   const Case cases[] = {
@@ -161,9 +161,15 @@ TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
   };
   ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
   const std::string old = "@ECHO the command file of an earlier run\n";
-  std::ofstream(dir_.Path("old.cmd")) << old;
+  // Binary, so that the bytes compared below are the bytes written.
+  std::ofstream(dir_.Path("old.cmd"), std::ios::binary) << old;
+  std::string passed_over;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.outf);
+    if (c.limit != 0 && !FileSizeLimit::kAvailable) {
+      passed_over += std::string(" '") + c.outf + "'";
+      continue;
+    }
     ProgramRun run;
     {
       std::optional<FileSizeLimit> limit;
@@ -178,6 +184,9 @@ TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
     EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
     EXPECT_EQ(old, ReadFile(dir_.Path("old.cmd")));
     EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "old.cmd"}), dir_.Entries());
+  }
+  if (!passed_over.empty()) {
+    GTEST_SKIP() << "cases not run:" << passed_over << ": " << FileSizeLimit::kUnavailable;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -67,7 +68,11 @@ const ScanCase kCases[] = {
   {"output is the default log", {"-i", "SRC", "-o", "defshift.log", "-r", "REG", "-l"},
    "The output file 'defshift.log' and the log file 'defshift.log' are the same file\n", 1,
    nullptr, nullptr},
-
+#if defined(_WIN32)
+  // Windows names a file in either case, and with either slash.
+  {"one file in other letters", {"-i", "SRC", "-r", "REG", "-o", "X", "-l", ".\\x"},
+   "The output file 'X' and the log file '.\\x' are the same file\n", 1, nullptr, nullptr},
+#endif
 };
 // clang-format on
 
@@ -160,7 +165,15 @@ TEST(OptionScanTest, LongOptionsShowUsageOrVersionAndRunNothing) {
 TEST(OptionScanTest, OneFileUnderTwoNamesIsRefusedAndAMissingLogIsExplained) {
   {
     const ScanFolder dir;
+#if defined(_WIN32)
+    // Symbolic links need a privilege on Windows; a second name for the file
+    // is a hard link there.
+    std::error_code linked;
+    std::filesystem::create_hard_link(dir.Path("SRC.ctf"), dir.Path("link.ctf"), linked);
+    ASSERT_FALSE(linked) << linked.message();
+#else
     ASSERT_EQ(0, symlink("SRC.ctf", dir.Path("link.ctf").c_str()));
+#endif
     const ProgramRun run =
         dir.Defshift({"-i", "SRC", "-r", "REG", "-o", "SRC.ctf", "-l", "link.ctf"});
     EXPECT_EQ(1, run.status);
@@ -168,6 +181,15 @@ TEST(OptionScanTest, OneFileUnderTwoNamesIsRefusedAndAMissingLogIsExplained) {
                   "The output file 'SRC.ctf' and the log file 'link.ctf' are the same file\n",
               run.out);
     EXPECT_EQ("CTFIMG01", ReadFile(dir.Path("SRC.ctf")));
+  }
+  {
+    // Two existing files are two files.
+    const ScanFolder dir;
+    std::ofstream(dir.Path("a.cmd")) << "a";
+    std::ofstream(dir.Path("b.log")) << "b";
+    const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", "-o", "a.cmd", "-l", "b.log"});
+    EXPECT_FALSE(Has(run.out, "are the same file")) << run.out;
+    EXPECT_TRUE(Has(run.out, "messages have been logged to: b.log")) << run.out;
   }
   const ScanFolder dir;
   const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", "-l", "none/run.log"});

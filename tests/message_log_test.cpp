@@ -69,7 +69,7 @@ TEST(MessageLogTest, ExplanationFollowsTheErrorOnTheConsoleAndInTheLogFile) {
       EXPECT_EQ(lines, err);
       EXPECT_EQ(
           ReportBanner() + "Could not open file for input.\n .... try ORDENTRY\n" + ReportFooter(),
-          MaskLocalTimes(ReadFile(path)));
+          MaskLocalTimes(ReadText(path)));
     }
   }
 }
@@ -106,7 +106,7 @@ TEST(MessageLogTest, FailureNamesTheSystemsReason) {
   const std::string close = "Failed to close file out.cmd (28): No space left on device";
   const std::string open = "Failed to open file cmds (21): Is a directory";
   EXPECT_EQ("Error 3: " + close + "\nError 1: " + open + "\n", c.err);
-  EXPECT_TRUE(Has(ReadFile(path), close + "\n" + open + "\n"));
+  EXPECT_TRUE(Has(ReadText(path), close + "\n" + open + "\n"));
   EXPECT_STREQ("No space left on device", SystemErrorText(ENOSPC));
 }
 
