@@ -92,6 +92,42 @@ void CloseDescriptor(int fd) {
 #endif
 }
 
+#ifdef _WIN32
+// Whether Name names a device (NUL, CON, a COM port, also with a folder or an
+// extension) or another object of the device namespace, such as a pipe: the
+// system gives the full name of every such file in the form \\.\NAME.
+bool NamesADevice(const char* Name) {
+  std::string full(MAX_PATH, '\0');
+  DWORD length = GetFullPathNameA(Name, static_cast<DWORD>(full.size()), &full[0], nullptr);
+  if (length >= full.size()) {
+    full.assign(length, '\0');
+    length = GetFullPathNameA(Name, static_cast<DWORD>(full.size()), &full[0], nullptr);
+  }
+  if (length == 0 || length >= full.size()) return false;
+  return full.compare(0, 4, "\\\\.\\") == 0;
+}
+
+// The error number that stands for the system error Error of a file call.
+int ErrorOfSystem(DWORD Error) {
+  switch (Error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    default:
+      return EIO;
+  }
+}
+#endif
+
 // Opens Name directly, as a file that cannot be replaced is written.
 int OpenDirect(const char* Name, FILE** rFile) {
   errno = 0;
@@ -107,6 +143,10 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   rTarget->clear();
   // An empty name would put the temporary file into the working folder.
   if (Name[0] == '\0') return ENOENT;
+#ifdef _WIN32
+  // A rename over a device would not reach it.
+  if (NamesADevice(Name)) return OpenDirect(Name, rFile);
+#endif
   std::string target(Name);
   struct stat existing;
   const bool exists = stat(Name, &existing) == 0;
@@ -172,7 +212,7 @@ int ReplaceByRename(const char* From, const char* To) {
 #ifdef _WIN32
   // rename refuses an existing To on Windows.
   if (MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
-  return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return ErrorOfSystem(GetLastError());
 #else
   errno = 0;
   return std::rename(From, To) == 0 ? 0 : ErrorNumber();

@@ -211,6 +211,24 @@ TEST_F(MigrationTest, FullDiskFailsTheRun) {
 #endif
 }
 
+// A device named as the command file is written directly: the run succeeds and
+// nothing is made or renamed beside it.
+TEST_F(MigrationTest, DeviceIsWrittenDirectly) {
+#if defined(_WIN32)
+  const char kDevice[] = "NUL";
+#else
+  const char kDevice[] = "/dev/null";
+#endif
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-o", kDevice});
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(run.out, Generated(kDevice))) << run.out;
+  EXPECT_EQ(std::vector<std::string>{"ORDENTRY.ctf"}, dir_.Entries());
+#if !defined(_WIN32)
+  EXPECT_TRUE(std::filesystem::is_character_file(kDevice));
+#endif
+}
+
 // The command file and the log are text files: lines end in CR LF on Windows,
 // for the command interpreter, and in LF elsewhere.
 TEST_F(MigrationTest, TextFilesEndTheirLinesAsTheSystemDoes) {
