@@ -58,40 +58,6 @@ long ProcessId() {
 #endif
 }
 
-// A new file Path for writing, opened only when no file of that name exists;
-// -1 with errno set when none was made.
-int CreateNew(const std::string& Path) {
-#ifdef _WIN32
-  return _open(Path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
-#else
-  return open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-#endif
-}
-
-bool MayWrite(const char* Name) {
-#ifdef _WIN32
-  return _access(Name, 2) == 0;
-#else
-  return access(Name, W_OK) == 0;
-#endif
-}
-
-FILE* StreamOf(int fd) {
-#ifdef _WIN32
-  return _fdopen(fd, "w");
-#else
-  return fdopen(fd, "w");
-#endif
-}
-
-void CloseDescriptor(int fd) {
-#ifdef _WIN32
-  _close(fd);
-#else
-  close(fd);
-#endif
-}
-
 #ifdef _WIN32
 // Whether Name names a device (NUL, CON, a COM port, also with a folder or an
 // extension) or another object of the device namespace, such as a pipe: the
@@ -122,11 +88,65 @@ int ErrorOfSystem(DWORD Error) {
       return ENOSPC;
     case ERROR_NOT_SAME_DEVICE:
       return EXDEV;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
     default:
       return EIO;
   }
 }
 #endif
+
+// A new file Path for writing, opened only when no file of that name exists;
+// -1 with errno set when none was made.
+int CreateNew(const std::string& Path) {
+#ifdef _WIN32
+  // Open in a way that lets the file be removed while it is open: a process
+  // that ends before the file is complete removes it before its streams close.
+  const HANDLE file = CreateFileA(Path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    errno = ErrorOfSystem(GetLastError());
+    return -1;
+  }
+  errno = 0;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
+  if (fd < 0) {
+    const int error = ErrorNumber();
+    CloseHandle(file);
+    DeleteFileA(Path.c_str());
+    errno = error;
+  }
+  return fd;
+#else
+  return open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+}
+
+bool MayWrite(const char* Name) {
+#ifdef _WIN32
+  return _access(Name, 2) == 0;
+#else
+  return access(Name, W_OK) == 0;
+#endif
+}
+
+FILE* StreamOf(int fd) {
+#ifdef _WIN32
+  return _fdopen(fd, "w");
+#else
+  return fdopen(fd, "w");
+#endif
+}
+
+void CloseDescriptor(int fd) {
+#ifdef _WIN32
+  _close(fd);
+#else
+  close(fd);
+#endif
+}
 
 // Opens Name directly, as a file that cannot be replaced is written.
 int OpenDirect(const char* Name, FILE** rFile) {

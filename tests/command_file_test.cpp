@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -345,18 +346,40 @@ TEST(CommandFileReplaceTest, StoreGoneWithoutCloseLeavesNoTemporary) {
   }
   EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
   EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
+}
 
-  // A run that cannot obtain memory ends the process at once, store and all.
+// A run that cannot obtain memory ends the process at once, store, open stream
+// and all.
+TEST(CommandFileReplaceTest, ProcessEndedWithoutCloseLeavesNoTemporary) {
+  // On Windows the process that ends is a new one that runs this test again up
+  // to the exit: it finds the folder of the first through the environment.
+  const char kFolder[] = "DEFSHIFT_TEST_ENDED_FOLDER";
+  const char* inherited = std::getenv(kFolder);
+  std::optional<ScratchFolder> own;
+  std::string folder;
+  if (inherited != nullptr && inherited[0] != '\0') {
+    folder = inherited;
+  } else {
+    own.emplace();
+    folder = own->path();
+    SetVariable(kFolder, folder);
+  }
+  const std::string old = folder + "/old.cmd";
+  std::ofstream(old) << "old";
   EXPECT_EXIT(
       {
         // Held where the leak check finds it: the process ends with it.
-        static HumanFile* store = new HumanFile(dir.Path("old.cmd").c_str(), "REGION1");
-        const bool opened = store->openoutfile() == 0 && dir.Entries().size() == 2;
+        static HumanFile* store = new HumanFile(old.c_str(), "REGION1");
+        const bool opened =
+            store->openoutfile() == 0 && std::distance(std::filesystem::directory_iterator(folder),
+                                                       std::filesystem::directory_iterator()) == 2;
         std::exit(opened ? 1 : 2);
       },
       testing::ExitedWithCode(1), "");
-  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
-  EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
+  SetVariable(kFolder, "");
+  ASSERT_TRUE(own.has_value());
+  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, own->Entries());
+  EXPECT_EQ("old", ReadFile(old));
 }
 
 TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
