@@ -181,11 +181,6 @@ int NameKey(int dpred) {
   return keys.by_id[dpred >= 0 && dpred < kPredCount ? dpred : kPredCount];
 }
 
-void Discard(ListBP* definition) {
-  for (int i = 1; BPair* pair = definition->get(i); ++i) delete pair;
-  delete definition;
-}
-
 // One translation pass. CurrentResource outlives records and rule sets: it holds
 // the last key taken, which a password rule later in the same set reuses.
 class Pass {
@@ -210,10 +205,20 @@ class Pass {
   }
 
  private:
+  // An attribute of the definition a slot is building.
+  struct Pending {
+    int key = 0;            // NameKey of the name
+    const char* name = "";  // the prednames name
+    std::string value;
+  };
+
+  // A definition is made in the Forcfg's store only when its record is committed,
+  // so that a rejected record leaves nothing behind there. The pending attributes
+  // keep their storage from record to record.
   struct Slot {
-    ListBP* curl = nullptr;  // made when the slot takes its first pair
     int dstz = -1;
-    std::vector<std::pair<int, BPair*>> pairs;  // the pairs of curl in order, by NameKey
+    size_t used = 0;               // pending attributes of the running record
+    std::vector<Pending> pending;  // the attributes in order; the first used are set
   };
 
   // Where a field lies in the records of the running rule set, once found.
@@ -231,17 +236,19 @@ class Pass {
       if (!Rule(row, rec, row.trans[j], j)) break;
     }
     for (Slot& slot : curls_) {
-      if (slot.curl != nullptr) {
-        if (coffin_ == 0 && slot.dstz >= 0 && !slot.pairs.empty()) {
-          out_->add(slot.dstz, slot.curl);
-        } else {
-          Discard(slot.curl);
-        }
-      }
-      slot.curl = nullptr;
+      if (coffin_ == 0 && slot.dstz >= 0 && slot.used > 0) Commit(slot);
       slot.dstz = -1;
-      slot.pairs.clear();
+      slot.used = 0;
     }
+  }
+
+  void Commit(const Slot& slot) {
+    ListBP* definition = out_->NewDefinition();
+    for (size_t i = 0; i < slot.used; ++i) {
+      const Pending& p = slot.pending[i];
+      definition->add(out_->NewPair(p.name, p.value.data(), p.value.size()));
+    }
+    out_->add(slot.dstz, definition);
   }
 
   // Reads field fid of rec, through the layouts of the running rule set, into
@@ -403,10 +410,7 @@ class Pass {
     const char* name = PredName(r.dpred);
     const ListLP& definitions = out_->stz[r.dstanid];
     for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
-      BPair* pair = new BPair;
-      pair->one.setstr(name);
-      pair->two.setstr(value.c_str());
-      definition->add(pair);
+      definition->add(out_->NewPair(name, value.c_str(), std::strlen(value.c_str())));
     }
   }
 
@@ -430,25 +434,24 @@ class Pass {
     const int key = NameKey(r.dpred);
     for (Slot& slot : curls_) {
       if (slot.dstz != r.dstanid && slot.dstz != -1) continue;
-      if (slot.curl == nullptr) slot.curl = new ListBP;
       if (slot.dstz == r.dstanid) {
-        for (const std::pair<int, BPair*>& placed : slot.pairs) {
-          if (placed.first != key) continue;
-          BPair* pair = placed.second;
-          const char join[2] = {static_cast<char>(r.othersf & 0xff), '\0'};
-          if (join[0] != '\0') pair->two.constr(join);
-          pair->two.constr(value.c_str());
+        for (size_t i = 0; i < slot.used; ++i) {
+          Pending& placed = slot.pending[i];
+          if (placed.key != key) continue;
+          const char join = static_cast<char>(r.othersf & 0xff);
+          if (join != '\0') placed.value.push_back(join);
+          // A value ends at its first NUL, as a text does.
+          placed.value.append(value.c_str());
           return;
         }
       } else {
         slot.dstz = r.dstanid;
       }
-      BPair* pair = new BPair;
-      pair->one.setstr(PredName(r.dpred));
-      // A value never holds a NUL: it is made of texts.
-      pair->two.setto(value.c_str(), static_cast<int>(value.size()) + 1);
-      slot.curl->add(pair);
-      slot.pairs.emplace_back(key, pair);
+      if (slot.used == slot.pending.size()) slot.pending.emplace_back();
+      Pending& placed = slot.pending[slot.used++];
+      placed.key = key;
+      placed.name = PredName(r.dpred);
+      placed.value.assign(value);
       return;
     }
     Error.Report(37, j);
@@ -470,7 +473,7 @@ void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
   Pass(out).Run(table, conf);
 }
 
-Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
+Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }
 
 namespace {
 

@@ -22,10 +22,7 @@ using Texts = std::vector<std::string>;
 
 class TranslationTest : public ::testing::Test {
  protected:
-  ~TranslationTest() override {
-    if (cfg_ != nullptr) ReleaseDefinitions(cfg_.get());
-    ReleaseRecords(&conf_);
-  }
+  ~TranslationTest() override { ReleaseRecords(&conf_); }
 
   void Add(int tid, const RawRecord& raw) { conf_.tab[tid].add(raw.Packed()); }
 

@@ -114,12 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Config* conf = run.readinall();
   Forcfg* translated = new Forcfg(conf);
-  ReleaseRecords(conf);
   delete conf;
   if (run.outfile->openoutfile() != 0) Fault("command file not created", g_command_file);
   run.outfile->GenerateCommandScript(translated);
   if (run.outfile->closefile() != 0) Fault("command file not written", g_command_file);
-  ReleaseDefinitions(translated);
   delete translated;
 
   CheckCommandFile(g_command_file);

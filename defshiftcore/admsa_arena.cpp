@@ -1,0 +1,86 @@
+#include "admsa_arena.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "admsa_errs.h"
+
+// The header of a block; the memory handed out follows it, aligned for any type.
+struct alignas(std::max_align_t) Arena::Block {
+  Block* next;
+  size_t size;  // the bytes after the header
+};
+
+namespace {
+
+[[noreturn]] void Exhausted(size_t bytes) {
+  OutOfMemory(bytes > static_cast<size_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(bytes));
+}
+
+}  // namespace
+
+Arena::Arena() : blocks_(nullptr), next_(nullptr), left_(0), next_block_(kFirstBlock), held_(0) {}
+
+Arena::~Arena() { Release(); }
+
+void Arena::Release() {
+  while (blocks_ != nullptr) {
+    Block* next = blocks_->next;
+    std::free(blocks_);
+    blocks_ = next;
+  }
+  next_ = nullptr;
+  left_ = 0;
+  next_block_ = kFirstBlock;
+  held_ = 0;
+}
+
+void* Arena::Allocate(size_t bytes, size_t align) {
+  // Two requests of nothing must still be told apart.
+  if (bytes == 0) bytes = 1;
+  if (left_ > 0) {
+    const size_t pad = (align - reinterpret_cast<uintptr_t>(next_) % align) % align;
+    if (bytes <= left_ && pad <= left_ - bytes) {
+      char* p = next_ + pad;
+      next_ = p + bytes;
+      left_ -= pad + bytes;
+      return p;
+    }
+  }
+  return AllocateFromNewBlock(bytes, align);
+}
+
+void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
+  // The memory after a header is aligned for any type, so align needs no room.
+  (void)align;
+  const bool own = bytes > kLargestBlock / 4;
+  const size_t size = own ? bytes : (bytes > next_block_ ? bytes : next_block_);
+  if (size > SIZE_MAX - sizeof(Block)) Exhausted(bytes);
+  Block* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+  if (block == nullptr) Exhausted(sizeof(Block) + size);
+  block->size = size;
+  held_ += sizeof(Block) + size;
+  char* memory = reinterpret_cast<char*>(block + 1);
+  if (own && blocks_ != nullptr) {
+    // A block of its own is full at once: the current block goes on serving.
+    block->next = blocks_->next;
+    blocks_->next = block;
+    return memory;
+  }
+  block->next = blocks_;
+  blocks_ = block;
+  next_ = memory + bytes;
+  left_ = size - bytes;
+  if (!own && next_block_ < kLargestBlock) next_block_ *= 2;
+  return memory;
+}
+
+char* Arena::CopyText(const char* data, size_t len) {
+  if (len == SIZE_MAX) Exhausted(len);
+  char* copy = AllocateBytes(len + 1);
+  if (len > 0) std::memcpy(copy, data, len);
+  copy[len] = '\0';
+  return copy;
+}
