@@ -21,7 +21,21 @@ namespace {
 
 }  // namespace
 
-Arena::Arena() : blocks_(nullptr), next_(nullptr), left_(0), next_block_(kFirstBlock), held_(0) {}
+Arena::Arena(size_t first_block)
+    : blocks_(nullptr),
+      next_(nullptr),
+      left_(0),
+      first_block_(first_block > 0 && first_block < kLargestBlock ? first_block : kLargestBlock),
+      next_block_(first_block_),
+      held_(0) {}
+
+Arena::Arena(void* storage, size_t size)
+    : blocks_(nullptr),
+      next_(static_cast<char*>(storage)),
+      left_(storage != nullptr ? size : 0),
+      first_block_(kFirstBlock),
+      next_block_(size > kFirstBlock && size < kLargestBlock ? 2 * size : kFirstBlock),
+      held_(0) {}
 
 Arena::~Arena() { Release(); }
 
@@ -31,9 +45,11 @@ void Arena::Release() {
     std::free(blocks_);
     blocks_ = next;
   }
+  // The caller's first block is not the arena's to hand out again: it may be
+  // shorter lived than a reused arena.
   next_ = nullptr;
   left_ = 0;
-  next_block_ = kFirstBlock;
+  next_block_ = first_block_;
   held_ = 0;
 }
 

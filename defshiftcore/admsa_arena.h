@@ -14,16 +14,21 @@
 // their texts in the arena as well (Buffer::lend).
 //
 // A block is taken only when the current one is full, so a run that keeps a
-// million small objects pays for a few hundred allocations; blocks grow from
-// kFirstBlock to kLargestBlock. A request larger than a quarter of the largest
-// block gets a block of its own. When memory cannot be had, OutOfMemory ends the
-// process: nothing here returns null.
+// million small objects pays for a few hundred allocations; blocks double from the
+// first block's size (kFirstBlock unless the arena is made with another) up to
+// kLargestBlock, so that an arena that holds little also takes little. A request larger than a
+// quarter of the largest block gets a block of its own. When memory cannot be had, OutOfMemory ends
+// the process: nothing here returns null.
 class Arena {
  public:
-  static constexpr size_t kFirstBlock = 4096;
+  static constexpr size_t kFirstBlock = 1024;
   static constexpr size_t kLargestBlock = 1024 * 1024;
 
-  Arena();
+  explicit Arena(size_t first_block = kFirstBlock);
+  // An arena whose first block is the size bytes at storage, which the caller owns
+  // and which must outlive the arena (an area inside the arena's owner, so that an
+  // owner that holds little takes no memory at all). Later blocks are the arena's.
+  Arena(void* storage, size_t size);
   ~Arena();
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
@@ -55,10 +60,11 @@ class Arena {
   // Takes a block for a request of bytes aligned to align and returns its memory.
   void* AllocateFromNewBlock(size_t bytes, size_t align);
 
-  Block* blocks_;      // the newest block first, each linking to the one before
-  char* next_;         // the free memory of the current block
-  size_t left_;        // bytes free at next_
-  size_t next_block_;  // size of the next ordinary block
+  Block* blocks_;       // the newest block first, each linking to the one before
+  char* next_;          // the free memory of the current block
+  size_t left_;         // bytes free at next_
+  size_t first_block_;  // size of the first ordinary block
+  size_t next_block_;   // size of the next ordinary block
   size_t held_;
 };
 

@@ -177,7 +177,10 @@ Config::Config() {
   for (int t = 0; t < kTables; ++t) tab[t].NodesFrom(&store_[t]);
 }
 
-Config::~Config() = default;
+Config::~Config() {
+  // The lists walk their nodes when destroyed: they must not find them released.
+  for (int t = 0; t < kTables; ++t) Release(t);
+}
 
 void Config::AddRecord(int t, const void* data, int len) {
   if (t < 0 || t >= kTables) return;
@@ -200,7 +203,10 @@ Forcfg::Forcfg() {
   for (ListLP& definitions : stz) definitions.NodesFrom(&store_);
 }
 
-Forcfg::~Forcfg() = default;
+Forcfg::~Forcfg() {
+  // The class lists walk their nodes when destroyed, after the store has gone.
+  for (ListLP& definitions : stz) definitions.Forget();
+}
 
 ListBP* Forcfg::NewDefinition() {
   ListBP* definition = store_.Make<ListBP>();
