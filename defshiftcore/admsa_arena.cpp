@@ -57,7 +57,8 @@ void* Arena::Allocate(size_t bytes, size_t align) {
   // Two requests of nothing must still be told apart.
   if (bytes == 0) bytes = 1;
   if (left_ > 0) {
-    const size_t pad = (align - reinterpret_cast<uintptr_t>(next_) % align) % align;
+    // align is a power of two: the bytes up to the next multiple of it.
+    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (align - 1);
     if (bytes <= left_ && pad <= left_ - bytes) {
       char* p = next_ + pad;
       next_ = p + bytes;

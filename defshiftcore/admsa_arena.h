@@ -14,7 +14,7 @@
 // their texts in the arena as well (Buffer::lend).
 //
 // A block is taken only when the current one is full, so a run that keeps a
-// million small objects pays for a few hundred allocations; blocks double from the
+// million small objects pays for a few thousand allocations; blocks double from the
 // first block's size (kFirstBlock unless the arena is made with another) up to
 // kLargestBlock, so that an arena that holds little also takes little. A request larger than a
 // quarter of the largest block gets a block of its own. When memory cannot be had, OutOfMemory ends
@@ -22,7 +22,10 @@
 class Arena {
  public:
   static constexpr size_t kFirstBlock = 1024;
-  static constexpr size_t kLargestBlock = 1024 * 1024;
+  // Below the size from which the C library maps memory of its own for a request:
+  // the blocks of an arena that goes back early (the records of a table) are then
+  // taken again by the next arena without fresh pages.
+  static constexpr size_t kLargestBlock = 64 * 1024;
 
   explicit Arena(size_t first_block = kFirstBlock);
   // An arena whose first block is the size bytes at storage, which the caller owns

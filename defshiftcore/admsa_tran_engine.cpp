@@ -189,7 +189,10 @@ class Pass {
     std::memset(CurrentResource, 0, sizeof CurrentResource);
   }
 
-  void Run(const TTableRow* table, const Config* conf) {
+  // Runs the rule sets of table over the records of conf. When spent is conf
+  // itself, the records of each table are released once no later rule set reads
+  // them.
+  void Run(const TTableRow* table, const Config* conf, Config* spent) {
     for (const TTableRow* row = table; row->trans != nullptr; ++row) {
       const int sftab = row->sftab;
       Error.Report("\n Translating source table: %s",
@@ -201,6 +204,7 @@ class Pass {
       other_.assign(rules, Located{});
       const ListR& records = conf->tab[row->sdtab];
       for (int i = 1; const Rec* rec = records.get(i); ++i) Record(*row, *rec);
+      if (spent != nullptr && !ReadLater(row + 1, row->sdtab)) spent->Release(row->sdtab);
     }
   }
 
@@ -249,6 +253,14 @@ class Pass {
       definition->add(out_->NewPair(p.name, p.value.data(), p.value.size()));
     }
     out_->add(slot.dstz, definition);
+  }
+
+  // Whether a rule set from row on reads the records of table sdtab.
+  static bool ReadLater(const TTableRow* row, int sdtab) {
+    for (; row->trans != nullptr; ++row) {
+      if (row->sdtab == sdtab) return true;
+    }
+    return false;
   }
 
   // Reads field fid of rec, through the layouts of the running rule set, into
@@ -470,7 +482,12 @@ class Pass {
 
 void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
   if (table == nullptr || conf == nullptr || out == nullptr) return;
-  Pass(out).Run(table, conf);
+  Pass(out).Run(table, conf, nullptr);
+}
+
+void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out) {
+  if (table == nullptr || conf == nullptr || out == nullptr) return;
+  Pass(out).Run(table, conf, conf);
 }
 
 Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ctf {
 
@@ -50,6 +51,7 @@ class ImageReader {
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;  // the stream buffer of file_
   std::string path_;
   std::string error_;
   long offset_ = 0;  // byte offset of the next record
@@ -81,6 +83,7 @@ class ImageWriter {
   void Abandon();
 
   std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;  // the stream buffer of file_
   std::string path_;
   std::string temp_;
   std::string error_;

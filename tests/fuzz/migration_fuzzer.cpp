@@ -24,6 +24,7 @@
 #include "admsa_fm.h"
 #include "admsa_supp.h"
 #include "admsa_tran.h"
+#include "admsa_tran_engine.h"
 #include "raw_records.h"
 #include "support/interpreter_model.h"
 
@@ -153,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (run.setoutfile(2, g_command_file) != 0) std::abort();
 
   Config* conf = run.readinall();
-  Forcfg* translated = new Forcfg(conf);
+  Forcfg* translated = new Forcfg;
+  TranslateAndRelease(TTable, conf, translated);
   delete conf;
   if (run.outfile->openoutfile() != 0) Fault("command file not created", g_command_file);
   run.outfile->GenerateCommandScript(translated);
