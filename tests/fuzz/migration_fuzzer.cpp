@@ -51,10 +51,10 @@ bool StartsWith(const char* line, size_t len, const char* prefix) {
   std::abort();
 }
 
-// The characters that the interpreter may act on, and those it reads as quotes
-// or escapes: a line without any of them is handed over as it stands, so only
-// the other lines need the interpreter's model.
-constexpr char kInterpreted[] = "%^&|<>\"\r\n";
+// The characters that the interpreter may act on. Quotes alone only change
+// which of them it acts on: a line without any of them reaches its program as it
+// stands, so only the other lines need the interpreter's model.
+constexpr char kInterpreted[] = "%^&|<>\r\n";
 
 struct ByteClass {
   ByteClass() {
@@ -96,6 +96,9 @@ void CheckLine(const char* line, size_t len) {
 void CheckCommandFile(const char* path) {
   FILE* in = std::fopen(path, "rb");
   if (in == nullptr) Fault("command file missing", path);
+  // Read in large steps into the text below: a stream buffer of its own would be
+  // taken anew for every input.
+  std::setvbuf(in, nullptr, _IONBF, 0);
   // Kept from input to input, so that its storage is taken once.
   static std::string all;
   all.clear();
