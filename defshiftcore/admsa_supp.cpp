@@ -214,6 +214,23 @@ ListBP* Forcfg::NewDefinition() {
   return definition;
 }
 
+ListBP* Forcfg::NewDefinition(const PairText* pairs, int n) {
+  ListBP* definition = NewDefinition();
+  // The pairs and their nodes first, then the values: texts need no alignment,
+  // and kept together they leave no gap before the next pair.
+  for (int i = 0; i < n; ++i) {
+    BPair* pair = store_.Make<BPair>();
+    pair->one.lend(pairs[i].name, static_cast<int>(std::strlen(pairs[i].name)) + 1);
+    definition->add(pair);
+  }
+  for (int i = 1; i <= n; ++i) {
+    BPair* pair = definition->get(i);
+    const PairText& text = pairs[i - 1];
+    pair->two.lend(store_.CopyText(text.value, text.len), static_cast<int>(text.len) + 1);
+  }
+  return definition;
+}
+
 BPair* Forcfg::NewPair(const char* name, const char* value, size_t len) {
   BPair* pair = store_.Make<BPair>();
   // Attribute names are few and constant: every pair of a name shares its text.

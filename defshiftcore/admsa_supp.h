@@ -238,6 +238,14 @@ class Forcfg {
   // A new empty definition made in the Forcfg's store, its nodes from there too;
   // it lives as long as the Forcfg and must not be deleted.
   ListBP* NewDefinition();
+  // A new definition as NewDefinition makes it, holding n pairs as NewPair makes
+  // them, from the name, value and value length of each of pairs[0] to pairs[n - 1].
+  struct PairText {
+    const char* name;
+    const char* value;
+    size_t len;
+  };
+  ListBP* NewDefinition(const PairText* pairs, int n);
   // A new pair made in the Forcfg's store, with the same lifetime: its name is the
   // text name, which must outlive the Forcfg (the attribute names of the rule
   // tables), lent to it; its value a copy of the len characters at value, lent by

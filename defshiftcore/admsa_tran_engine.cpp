@@ -247,12 +247,12 @@ class Pass {
   }
 
   void Commit(const Slot& slot) {
-    ListBP* definition = out_->NewDefinition();
+    texts_.clear();
     for (size_t i = 0; i < slot.used; ++i) {
       const Pending& p = slot.pending[i];
-      definition->add(out_->NewPair(p.name, p.value.data(), p.value.size()));
+      texts_.push_back({p.name, p.value.data(), p.value.size()});
     }
-    out_->add(slot.dstz, definition);
+    out_->add(slot.dstz, out_->NewDefinition(texts_.data(), static_cast<int>(texts_.size())));
   }
 
   // Whether a rule set from row on reads the records of table sdtab.
@@ -474,6 +474,7 @@ class Pass {
   std::vector<Located> located_;  // by rule of the running rule set: its field
   std::vector<Located> other_;    // and its othersf field
   std::string value_;
+  std::vector<Forcfg::PairText> texts_;  // the pairs of the definition being committed
   int coffin_ = 0;
   char CurrentResource[kResourceLen];
 };
