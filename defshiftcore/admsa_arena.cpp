@@ -7,8 +7,8 @@
 
 #include "admsa_errs.h"
 
-// The header of a block; the memory handed out follows it, aligned for any type.
-struct alignas(std::max_align_t) Arena::Block {
+// The header of a block; the memory handed out follows it.
+struct Arena::Block {
   Block* next;
   size_t size;  // the bytes after the header
 };
@@ -70,16 +70,19 @@ void* Arena::Allocate(size_t bytes, size_t align) {
 }
 
 void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
-  // The memory after a header is aligned for any type, so align needs no room.
-  (void)align;
-  const bool own = bytes > kLargestBlock / 4;
-  const size_t size = own ? bytes : (bytes > next_block_ ? bytes : next_block_);
-  if (size > SIZE_MAX - sizeof(Block)) Exhausted(bytes);
+  // Some C libraries align less than std::max_align_t asks (32-bit Windows), so
+  // the request keeps room to align its start whatever malloc returns.
+  if (bytes > SIZE_MAX - sizeof(Block) - align) Exhausted(bytes);
+  const size_t need = bytes + align - 1;
+  const bool own = need > kLargestBlock / 4;
+  const size_t size = own ? need : (need > next_block_ ? need : next_block_);
   Block* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
   if (block == nullptr) Exhausted(sizeof(Block) + size);
   block->size = size;
   held_ += sizeof(Block) + size;
-  char* memory = reinterpret_cast<char*>(block + 1);
+  char* const start = reinterpret_cast<char*>(block + 1);
+  char* const memory =
+      start + (static_cast<size_t>(-reinterpret_cast<uintptr_t>(start)) & (align - 1));
   if (own && blocks_ != nullptr) {
     // A block of its own is full at once: the current block goes on serving.
     block->next = blocks_->next;
@@ -89,7 +92,7 @@ void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
   block->next = blocks_;
   blocks_ = block;
   next_ = memory + bytes;
-  left_ = size - bytes;
+  left_ = size - static_cast<size_t>(next_ - start);
   if (!own && next_block_ < kLargestBlock) next_block_ *= 2;
   return memory;
 }
