@@ -40,10 +40,20 @@ Arena::Arena(void* storage, size_t size)
 Arena::~Arena() { Release(); }
 
 void Arena::Release() {
+  // The oldest block first: the newest lie at the top of the C library's heap,
+  // and returned first each would give its memory back to the system one at a
+  // time; returned last they join the free blocks below them and go back at once.
+  Block* oldest_first = nullptr;
   while (blocks_ != nullptr) {
     Block* next = blocks_->next;
-    std::free(blocks_);
+    blocks_->next = oldest_first;
+    oldest_first = blocks_;
     blocks_ = next;
+  }
+  while (oldest_first != nullptr) {
+    Block* next = oldest_first->next;
+    std::free(oldest_first);
+    oldest_first = next;
   }
   // The caller's first block is not the arena's to hand out again: it may be
   // shorter lived than a reused arena.
