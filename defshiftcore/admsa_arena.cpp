@@ -63,22 +63,6 @@ void Arena::Release() {
   held_ = 0;
 }
 
-void* Arena::Allocate(size_t bytes, size_t align) {
-  // Two requests of nothing must still be told apart.
-  if (bytes == 0) bytes = 1;
-  if (left_ > 0) {
-    // align is a power of two: the bytes up to the next multiple of it.
-    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (align - 1);
-    if (bytes <= left_ && pad <= left_ - bytes) {
-      char* p = next_ + pad;
-      next_ = p + bytes;
-      left_ -= pad + bytes;
-      return p;
-    }
-  }
-  return AllocateFromNewBlock(bytes, align);
-}
-
 void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
   // Some C libraries align less than std::max_align_t asks (32-bit Windows), so
   // the request keeps room to align its start whatever malloc returns.

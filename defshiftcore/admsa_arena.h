@@ -4,6 +4,7 @@
 #define DEFSHIFTCORE_ADMSA_ARENA_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -38,7 +39,19 @@ class Arena {
 
   // bytes of memory aligned to align, a power of two not above
   // alignof(std::max_align_t); distinct from every other request, also for 0 bytes.
-  void* Allocate(size_t bytes, size_t align = alignof(std::max_align_t));
+  void* Allocate(size_t bytes, size_t align = alignof(std::max_align_t)) {
+    // Two requests of nothing must still be told apart.
+    if (bytes == 0) bytes = 1;
+    // align is a power of two: the bytes up to the next multiple of it.
+    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (align - 1);
+    if (left_ > 0 && bytes <= left_ && pad <= left_ - bytes) {
+      char* p = next_ + pad;
+      next_ = p + bytes;
+      left_ -= pad + bytes;
+      return p;
+    }
+    return AllocateFromNewBlock(bytes, align);
+  }
   // bytes of memory without alignment, for texts.
   char* AllocateBytes(size_t bytes) { return static_cast<char*>(Allocate(bytes, 1)); }
   // A copy of the len bytes at data, followed by a NUL that len does not count.

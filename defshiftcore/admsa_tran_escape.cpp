@@ -12,23 +12,9 @@ bool IsControl(char c) {
 // The characters that make a line need escaping.
 constexpr char kSpecial[] = "%^&|<>";
 
-// kSpecial as a table by byte, for the test made of every line written.
-struct SpecialBytes {
-  SpecialBytes() {
-    for (const char* c = kSpecial; *c != '\0'; ++c) special[static_cast<unsigned char>(*c)] = true;
-  }
-  bool special[256] = {};
-};
-const SpecialBytes kSpecialBytes;
-
 }  // namespace
 
-bool NeedsEscape(const char* Line) {
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(Line); *p != '\0'; ++p) {
-    if (kSpecialBytes.special[*p]) return true;
-  }
-  return false;
-}
+bool NeedsEscape(const char* Line) { return Line[std::strcspn(Line, kSpecial)] != '\0'; }
 
 bool NeedsEscape(const std::string& Line) {
   // strcspn compares many characters at a time; a NUL inside the line only ends
