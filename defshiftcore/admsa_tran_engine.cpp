@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -270,12 +269,16 @@ class Pass {
   // for every record.
   static bool Read(const TTableRow& row, const Rec& rec, int fid, Located* at, FieldBytes* out) {
     if (at->e == nullptr) {
-      const std::unique_ptr<Buffer> buffer(rec.field(row.sftab, row.sdtab, fid));
-      if (buffer->len() == 0) return false;
+      // The lookup and the report of Rec::field, without the copy of the field
+      // that it hands back.
       int pos = 0;
-      at->e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      const Entry* e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      if (e == nullptr) {
+        Error.Report(0, static_cast<void*>(nullptr), "formatp failed");
+        return false;
+      }
+      at->e = e;
       at->pos = pos;
-      if (at->e == nullptr) return false;
     }
     out->len = FieldAt(*at->e, rec.data(), rec.len(), at->pos, out->data);
     return true;
