@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -182,11 +181,6 @@ int NameKey(int dpred) {
   return keys.by_id[dpred >= 0 && dpred < kPredCount ? dpred : kPredCount];
 }
 
-void Discard(ListBP* definition) {
-  for (int i = 1; BPair* pair = definition->get(i); ++i) delete pair;
-  delete definition;
-}
-
 // One translation pass. CurrentResource outlives records and rule sets: it holds
 // the last key taken, which a password rule later in the same set reuses.
 class Pass {
@@ -195,7 +189,10 @@ class Pass {
     std::memset(CurrentResource, 0, sizeof CurrentResource);
   }
 
-  void Run(const TTableRow* table, const Config* conf) {
+  // Runs the rule sets of table over the records of conf. When spent is conf
+  // itself, the records of each table are released once no later rule set reads
+  // them.
+  void Run(const TTableRow* table, const Config* conf, Config* spent) {
     for (const TTableRow* row = table; row->trans != nullptr; ++row) {
       const int sftab = row->sftab;
       Error.Report("\n Translating source table: %s",
@@ -207,14 +204,25 @@ class Pass {
       other_.assign(rules, Located{});
       const ListR& records = conf->tab[row->sdtab];
       for (int i = 1; const Rec* rec = records.get(i); ++i) Record(*row, *rec);
+      if (spent != nullptr && !ReadLater(row + 1, row->sdtab)) spent->Release(row->sdtab);
     }
   }
 
  private:
+  // An attribute of the definition a slot is building.
+  struct Pending {
+    int key = 0;            // NameKey of the name
+    const char* name = "";  // the prednames name
+    std::string value;
+  };
+
+  // A definition is made in the Forcfg's store only when its record is committed,
+  // so that a rejected record leaves nothing behind there. The pending attributes
+  // keep their storage from record to record.
   struct Slot {
-    ListBP* curl = nullptr;  // made when the slot takes its first pair
     int dstz = -1;
-    std::vector<std::pair<int, BPair*>> pairs;  // the pairs of curl in order, by NameKey
+    size_t used = 0;               // pending attributes of the running record
+    std::vector<Pending> pending;  // the attributes in order; the first used are set
   };
 
   // Where a field lies in the records of the running rule set, once found.
@@ -232,18 +240,28 @@ class Pass {
       if (!Rule(row, rec, row.trans[j], j)) break;
     }
     for (Slot& slot : curls_) {
-      if (slot.curl != nullptr) {
-        if (coffin_ == 0 && slot.dstz >= 0 && !slot.pairs.empty()) {
-          out_->add(slot.dstz, slot.curl);
-          progress::Count(progress::kTranslated);
-        } else {
-          Discard(slot.curl);
-        }
-      }
-      slot.curl = nullptr;
+      if (coffin_ == 0 && slot.dstz >= 0 && slot.used > 0) Commit(slot);
       slot.dstz = -1;
-      slot.pairs.clear();
+      slot.used = 0;
     }
+  }
+
+  void Commit(const Slot& slot) {
+    texts_.clear();
+    for (size_t i = 0; i < slot.used; ++i) {
+      const Pending& p = slot.pending[i];
+      texts_.push_back({p.name, p.value.data(), p.value.size()});
+    }
+    out_->add(slot.dstz, out_->NewDefinition(texts_.data(), static_cast<int>(texts_.size())));
+    progress::Count(progress::kTranslated);
+  }
+
+  // Whether a rule set from row on reads the records of table sdtab.
+  static bool ReadLater(const TTableRow* row, int sdtab) {
+    for (; row->trans != nullptr; ++row) {
+      if (row->sdtab == sdtab) return true;
+    }
+    return false;
   }
 
   // Reads field fid of rec, through the layouts of the running rule set, into
@@ -253,12 +271,16 @@ class Pass {
   // for every record.
   static bool Read(const TTableRow& row, const Rec& rec, int fid, Located* at, FieldBytes* out) {
     if (at->e == nullptr) {
-      const std::unique_ptr<Buffer> buffer(rec.field(row.sftab, row.sdtab, fid));
-      if (buffer->len() == 0) return false;
+      // The lookup and the report of Rec::field, without the copy of the field
+      // that it hands back.
       int pos = 0;
-      at->e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      const Entry* e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      if (e == nullptr) {
+        Error.Report(0, static_cast<void*>(nullptr), "formatp failed");
+        return false;
+      }
+      at->e = e;
       at->pos = pos;
-      if (at->e == nullptr) return false;
     }
     out->len = FieldAt(*at->e, rec.data(), rec.len(), at->pos, out->data);
     return true;
@@ -405,10 +427,7 @@ class Pass {
     const char* name = PredName(r.dpred);
     const ListLP& definitions = out_->stz[r.dstanid];
     for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
-      BPair* pair = new BPair;
-      pair->one.setstr(name);
-      pair->two.setstr(value.c_str());
-      definition->add(pair);
+      definition->add(out_->NewPair(name, value.c_str(), std::strlen(value.c_str())));
     }
   }
 
@@ -432,25 +451,24 @@ class Pass {
     const int key = NameKey(r.dpred);
     for (Slot& slot : curls_) {
       if (slot.dstz != r.dstanid && slot.dstz != -1) continue;
-      if (slot.curl == nullptr) slot.curl = new ListBP;
       if (slot.dstz == r.dstanid) {
-        for (const std::pair<int, BPair*>& placed : slot.pairs) {
-          if (placed.first != key) continue;
-          BPair* pair = placed.second;
-          const char join[2] = {static_cast<char>(r.othersf & 0xff), '\0'};
-          if (join[0] != '\0') pair->two.constr(join);
-          pair->two.constr(value.c_str());
+        for (size_t i = 0; i < slot.used; ++i) {
+          Pending& placed = slot.pending[i];
+          if (placed.key != key) continue;
+          const char join = static_cast<char>(r.othersf & 0xff);
+          if (join != '\0') placed.value.push_back(join);
+          // A value ends at its first NUL, as a text does.
+          placed.value.append(value.c_str());
           return;
         }
       } else {
         slot.dstz = r.dstanid;
       }
-      BPair* pair = new BPair;
-      pair->one.setstr(PredName(r.dpred));
-      // A value never holds a NUL: it is made of texts.
-      pair->two.setto(value.c_str(), static_cast<int>(value.size()) + 1);
-      slot.curl->add(pair);
-      slot.pairs.emplace_back(key, pair);
+      if (slot.used == slot.pending.size()) slot.pending.emplace_back();
+      Pending& placed = slot.pending[slot.used++];
+      placed.key = key;
+      placed.name = PredName(r.dpred);
+      placed.value.assign(value);
       return;
     }
     Error.Report(37, j);
@@ -461,6 +479,7 @@ class Pass {
   std::vector<Located> located_;  // by rule of the running rule set: its field
   std::vector<Located> other_;    // and its othersf field
   std::string value_;
+  std::vector<Forcfg::PairText> texts_;  // the pairs of the definition being committed
   int coffin_ = 0;
   char CurrentResource[kResourceLen];
 };
@@ -469,10 +488,15 @@ class Pass {
 
 void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
   if (table == nullptr || conf == nullptr || out == nullptr) return;
-  Pass(out).Run(table, conf);
+  Pass(out).Run(table, conf, nullptr);
 }
 
-Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
+void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out) {
+  if (table == nullptr || conf == nullptr || out == nullptr) return;
+  Pass(out).Run(table, conf, conf);
+}
+
+Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,15 +35,12 @@ namespace {
 
 using Attrs = std::vector<std::pair<const char*, const char*>>;
 
-// A translated definition: its pairs in order. Lists own nothing, so the pairs
-// and the list live on like those of a real run.
-ListBP* Definition(const Attrs& pairs) {
-  ListBP* definition = new ListBP;
+// A translated definition: its pairs in order, made in the store of *cfg like
+// those of a real run. The names are texts that outlive cfg.
+ListBP* Definition(Forcfg* cfg, const Attrs& pairs) {
+  ListBP* definition = cfg->NewDefinition();
   for (const auto& p : pairs) {
-    BPair* pair = new BPair;
-    pair->one.setstr(p.first);
-    pair->two.setstr(p.second);
-    definition->add(pair);
+    definition->add(cfg->NewPair(p.first, p.second, std::strlen(p.second)));
   }
   return definition;
 }
@@ -92,10 +90,10 @@ class CommandFileTest : public testing::Test {
 }  // namespace
 
 TEST_F(CommandFileTest, WritesClassesInOrderAndCountsThem) {
-  cfg_.add(TDid, Definition({{"_Key", "ORD1"}, {"ProgName", "ORDPGM"}}));
-  cfg_.add(PDid, Definition({{"_Key", "ORDPGM"}, {"Resident", "no"}}));
-  cfg_.add(TDid, Definition({{"_Key", "ORD2"}}));
-  cfg_.add(PDid, Definition({{"_Key", "QVBSYS"}}));
+  cfg_.add(TDid, Definition(&cfg_, {{"_Key", "ORD1"}, {"ProgName", "ORDPGM"}}));
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "ORDPGM"}, {"Resident", "no"}}));
+  cfg_.add(TDid, Definition(&cfg_, {{"_Key", "ORD2"}}));
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "QVBSYS"}}));
   Generate("PAYROLL");
 
   EXPECT_EQ(0, open_);
@@ -164,7 +162,6 @@ TEST_F(CommandFileTest, DefinitionsWithoutANameAreLeftOutAndReported) {
         << console_;
   }
   EXPECT_TRUE(Has(console_, "      5 records checked, 2 migrated\n")) << console_;
-  ReleaseDefinitions(&cfg_);
 }
 
 TEST_F(CommandFileTest, ReplacesAnExistingFile) {
@@ -203,7 +200,8 @@ TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
   for (const int definitions : {0, 400}) {
     Forcfg cfg;
     for (int i = 0; i < definitions; ++i) {
-      cfg.add(PDid, Definition({{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+      cfg.add(PDid,
+              Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
     }
     HumanFile store("/dev/full", "REGION1");
     int opened = -2;
@@ -266,7 +264,7 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
     std::filesystem::create_directory(dir.Path("sub"));
     Forcfg cfg;
     for (int i = 0; i < c.definitions; ++i) {
-      cfg.add(PDid, Definition({{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+      cfg.add(PDid, Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
     }
     const std::string path = dir.Path(c.file);
     int opened = -2;
