@@ -264,7 +264,8 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
     std::filesystem::create_directory(dir.Path("sub"));
     Forcfg cfg;
     for (int i = 0; i < c.definitions; ++i) {
-      cfg.add(PDid, Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+      cfg.add(PDid,
+              Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
     }
     const std::string path = dir.Path(c.file);
     int opened = -2;
