@@ -23,13 +23,7 @@ namespace {
 constexpr int kSlots = 5;          // destinations one record may feed
 constexpr int kResourceLen = 20;   // CurrentResource: 19 characters and a terminator
 constexpr int kCutArea = 32;       // work area of action kCutAppend
-constexpr int kKeyPred = 0;        // predicate id of _Key
 constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
-
-// Predicate ids quoted although their names hold none of MatchStrings.
-constexpr int kTAVOPasswordPred = 62;
-constexpr int kOpIDPred = 64;
-constexpr int kRemoteCodePagePred = 75;
 
 // The bytes of one field of a record, NUL-terminated (see FieldAt).
 struct FieldBytes {
@@ -154,32 +148,6 @@ long long Arithmetic(const char* instruction, int32_t number) {
     default:
       return number;
   }
-}
-
-const char* PredName(int dpred) {
-  return dpred >= 0 && dpred < kPredCount && prednames[dpred] != nullptr ? prednames[dpred] : "";
-}
-
-// The attribute name of dpred as a number: the same name under any id gives the
-// same number, so that the pairs of a definition are matched without comparing
-// their texts.
-int NameKey(int dpred) {
-  static const struct Keys {
-    Keys() {
-      // Position kPredCount stands for every id outside the table, named "".
-      for (int id = 0; id <= kPredCount; ++id) {
-        by_id[id] = id;
-        for (int k = 0; k < id; ++k) {
-          if (std::strcmp(PredName(k), PredName(id)) == 0) {
-            by_id[id] = k;
-            break;
-          }
-        }
-      }
-    }
-    int by_id[kPredCount + 1];
-  } keys;
-  return keys.by_id[dpred >= 0 && dpred < kPredCount ? dpred : kPredCount];
 }
 
 void Discard(ListBP* definition) {
@@ -474,29 +442,3 @@ void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
 
 Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
 
-namespace {
-
-int QuotedByName(int FieldID) {
-  const char* name = prednames[FieldID];
-  if (name == nullptr) return 0;
-  for (const char* match : MatchStrings) {
-    if (match == nullptr || match[0] == '\0') break;
-    if (std::strstr(name, match) != nullptr) return 1;
-  }
-  return FieldID == kTAVOPasswordPred || FieldID == kOpIDPred || FieldID == kRemoteCodePagePred ? 1
-                                                                                                : 0;
-}
-
-}  // namespace
-
-int NeedsQuotes(int FieldID) {
-  if (FieldID < 0 || FieldID >= kPredCount) return 0;
-  // Asked for every attribute of every record: the names are searched once.
-  static const struct Quoted {
-    Quoted() {
-      for (int id = 0; id < kPredCount; ++id) by_id[id] = QuotedByName(id);
-    }
-    int by_id[kPredCount];
-  } quoted;
-  return quoted.by_id[FieldID];
-}

@@ -30,17 +30,6 @@ const char UpdateTemplateRD[] = "tavoupdate -c rd -r %s -P ";
 
 namespace {
 
-// Attribute ids the checks look at.
-constexpr int kWDModelId = 4;
-constexpr int kWDNetName = 5;
-constexpr int kWDDescription = 11;
-constexpr int kTDDDestType = 20;
-constexpr int kTDDDescription = 31;
-constexpr int kTDDTriggerLevel = 33;
-constexpr int kFDDescription = 44;
-constexpr int kPDDescription = 51;
-constexpr int kTDDescription = 59;
-
 const char kSystemQueue[] = "QMSG";
 const char kIntrapartition[] = "intrapartition";
 
@@ -52,12 +41,6 @@ void TrimTrailingBlanks(char* s, size_t n) {
 void TrimTrailingBlanks(char* s) { TrimTrailingBlanks(s, std::strlen(s)); }
 
 const char* OrEmpty(const char* s) { return s != nullptr ? s : ""; }
-
-// The prednames name of AttrID, or null for an id outside the table.
-const char* PredName(int AttrID) {
-  if (AttrID < 0 || AttrID >= kPredCount) return nullptr;
-  return prednames[AttrID];
-}
 
 // Writes the n bytes at data; 0, or the error number of the failure.
 int WriteAll(FILE* hFile, const char* data, size_t n) {
@@ -186,7 +169,8 @@ int AttrToScript::AddAttribute(const char* Attr) {
 const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
   *rIndex = -1;
   const char* name = PredName(AttrID);
-  if (name == nullptr) return nullptr;
+  // Only an id outside the table has no name; every attribute would match it.
+  if (name[0] == '\0') return nullptr;
   const size_t len = std::strlen(name);
   for (int i = 0; i < iResourceAttributes; ++i) {
     if (strncasecmp(Attributes[i], name, len) == 0) {
@@ -259,14 +243,14 @@ int AttrToScript::Verify() {
         "not migrated",
         ShowControlCharacters(ShownName()).c_str());
     // The description is found by its name, which is the same in every class.
-    LogDescription(kWDDescription);
+    LogDescription(kWDDescriptionPred);
     return 0;
   }
   // The commands take the word after -P for the name: without one, the first
   // attribute would name the resource.
   if (ResourceID != RDid && ResourceName[0] == '\0') {
     Error.Report(" .... a resource without a name is not migrated");
-    LogDescription(kWDDescription);
+    LogDescription(kWDDescriptionPred);
     return 0;
   }
   switch (ResourceID) {
@@ -298,15 +282,15 @@ int AttrToScript::VerifyWritable() const {
 int AttrToScript::VerifyWD() {
   int model;
   int net;
-  const char* modelid = RetrieveAttribute(kWDModelId, &model);
+  const char* modelid = RetrieveAttribute(kWDModelIdPred, &model);
   if (modelid == nullptr) return 1;
-  const char* netname = RetrieveAttribute(kWDNetName, &net);
-  if (netname == nullptr || Test(kWDNetName, "", &net) == 1) return 1;
+  const char* netname = RetrieveAttribute(kWDNetNamePred, &net);
+  if (netname == nullptr || Test(kWDNetNamePred, "", &net) == 1) return 1;
   Error.Report(" .... resource '%s': '%s' conflicts with '%s'", ResourceName, modelid, netname);
   Error.Report("      > NetName value reset to \"\"");
-  const std::string reset = ScriptFormat("%s=\\\"\\\"", prednames[kWDNetName]);
+  const std::string reset = ScriptFormat("%s=\\\"\\\"", PredName(kWDNetNamePred));
   ReplaceAttributeX(net, reset.c_str());
-  LogDescription(kWDDescription);
+  LogDescription(kWDDescriptionPred);
   return 1;
 }
 
@@ -315,15 +299,15 @@ int AttrToScript::VerifyTDD() {
   if (std::strcmp(ResourceName, kSystemQueue) == 0) {
     Error.Report(" .... resource '%s' is a TAVO system resource, and is not migrated",
                  ResourceName);
-    LogDescription(kTDDDescription);
+    LogDescription(kTDDDescriptionPred);
     result = 0;
   }
   int index;
-  if (RetrieveAttribute(kTDDDestType, &index) != nullptr &&
-      Test(kTDDDestType, kIntrapartition, &index) == 0) {
+  if (RetrieveAttribute(kTDDDestTypePred, &index) != nullptr &&
+      Test(kTDDDestTypePred, kIntrapartition, &index) == 0) {
     // A trigger level means nothing to a queue that is not intrapartition, and
     // the new release refuses it there.
-    DeleteAttribute(kTDDTriggerLevel);
+    DeleteAttribute(kTDDTriggerLevelPred);
   }
   return result;
 }
@@ -332,7 +316,7 @@ int AttrToScript::VerifyFD() {
   if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
   Error.Report(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
                ResourceName);
-  LogDescription(kFDDescription);
+  LogDescription(kFDDescriptionPred);
   return 0;
 }
 
@@ -340,7 +324,7 @@ int AttrToScript::VerifyPD() {
   if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
   Error.Report(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
                ResourceName);
-  LogDescription(kPDDescription);
+  LogDescription(kPDDescriptionPred);
   return 0;
 }
 
@@ -349,7 +333,7 @@ int AttrToScript::VerifyTD() {
     if (std::strcmp(*id, ResourceName) == 0) {
       Error.Report(" .... resource '%s' is a Version 2.0 supplied transaction, and is not migrated",
                    ResourceName);
-      LogDescription(kTDDescription);
+      LogDescription(kTDDescriptionPred);
       return 0;
     }
   }
