@@ -114,26 +114,26 @@ extern const char* const prednames[kPredCount];
 // does not name the attribute given here, and admsa_conv.cpp when no rule of the
 // class named by the prefix makes it.
 enum PredId : int {
-  kKeyPred = 0,                   // _Key, the resource name
-  kWDModelIdPred = 4,             // ModelId
-  kWDNetNamePred = 5,             // NetName
-  kWDDescriptionPred = 11,        // ResourceDescription
-  kTDDDestTypePred = 20,          // DestType
-  kTDDDescriptionPred = 31,       // ResourceDescription
-  kTDDTriggerLevelPred = 33,      // TriggerLevel
-  kFDDescriptionPred = 44,        // ResourceDescription
-  kPDDescriptionPred = 51,        // ResourceDescription
-  kTDGroupNamePred = 54,          // GroupName
-  kTDPriorityPred = 56,           // Priority
-  kTDDescriptionPred = 59,        // ResourceDescription
-  kTDTWASizePred = 61,            // TWASize
-  kUDPasswordPred = 62,           // TAVOPassword
-  kUDOpIDPred = 64,               // OpID
-  kCDListenerNamePred = 74,       // ListenerName
-  kCDRemoteCodePagePred = 75,     // RemoteCodePageTR
-  kCDDescriptionPred = 78,        // ResourceDescription
-  kRDClassMaxTasksPred = 91,      // ClassMaxTasks
-  kRDAuthenticationPred = 95,     // AuthenticationService
+  kKeyPred = 0,                // _Key, the resource name
+  kWDModelIdPred = 4,          // ModelId
+  kWDNetNamePred = 5,          // NetName
+  kWDDescriptionPred = 11,     // ResourceDescription
+  kTDDDestTypePred = 20,       // DestType
+  kTDDDescriptionPred = 31,    // ResourceDescription
+  kTDDTriggerLevelPred = 33,   // TriggerLevel
+  kFDDescriptionPred = 44,     // ResourceDescription
+  kPDDescriptionPred = 51,     // ResourceDescription
+  kTDGroupNamePred = 54,       // GroupName
+  kTDPriorityPred = 56,        // Priority
+  kTDDescriptionPred = 59,     // ResourceDescription
+  kTDTWASizePred = 61,         // TWASize
+  kUDPasswordPred = 62,        // TAVOPassword
+  kUDOpIDPred = 64,            // OpID
+  kCDListenerNamePred = 74,    // ListenerName
+  kCDRemoteCodePagePred = 75,  // RemoteCodePageTR
+  kCDDescriptionPred = 78,     // ResourceDescription
+  kRDClassMaxTasksPred = 91,   // ClassMaxTasks
+  kRDAuthenticationPred = 95,  // AuthenticationService
 };
 
 // The prednames name of id; "" for an id outside the table (every id inside it

@@ -317,7 +317,10 @@ TEST_F(EngineTest, LongFieldsStayWithinTheKeyAndCutAreas) {
   EXPECT_EQ("ListenerName=\\\"ABCTCP\\\"", got[2][2]);
 }
 
-// The printer field's codes: "LPT1" to "LPT5", then "PRN" and a NUL byte.
+// The printer field's codes: "LPT1" to "LPT5", then "PRN" and a NUL byte. How
+// codes compare byte by byte is shown by CodeIndexTest with a code list made for
+// it; here the code's index chooses its entry of the map, and any other value the
+// entry after the last code.
 constexpr ValueMap kPrinters = {
     {Txt("p0"), Txt("p1"), Txt("p2"), Txt("p3"), Txt("p4"), Txt("p5"), Txt("other")}};
 constexpr DirFieldTrans kPrinterRules[] = {
@@ -327,7 +330,7 @@ constexpr DirFieldTrans kPrinterRules[] = {
 };
 constexpr TTableRow kPrinterTable[] = {{kPrinterRules, TCTid, TCTid}, {nullptr, 0, 0}};
 
-TEST_F(EngineTest, CodesCompareUpToTheirFirstNul) {
+TEST_F(EngineTest, PrinterCodeChoosesItsValueMapEntry) {
   const struct {
     std::string bytes;
     const char* value;
