@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 #include "admsa_progress.h"
+#include "admsa_supp_text.h"
 #include "defshiftcore.h"
 
 // clang-format off
@@ -61,34 +61,6 @@ namespace {
 
 const char kDashes80[] =
     "--------------------------------------------------------------------------------\n";
-
-// Formats into a 256-byte area like the report always has, and into exactly sized
-// storage when the text is longer, so that no message is ever cut or overrun.
-class Formatted {
- public:
-  Formatted(const char* format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(tbuf_, sizeof tbuf_, format, args);
-    if (n >= static_cast<int>(sizeof tbuf_)) {
-      long_.resize(static_cast<size_t>(n) + 1);
-      std::vsnprintf(long_.data(), long_.size(), format, again);
-      size_ = std::strlen(long_.data());
-    } else if (n < 0) {
-      tbuf_[0] = '\0';
-    } else {
-      size_ = std::strlen(tbuf_);
-    }
-    va_end(again);
-  }
-  const char* text() const { return long_.empty() ? tbuf_ : long_.data(); }
-  size_t size() const { return size_; }
-
- private:
-  char tbuf_[256];
-  std::vector<char> long_;
-  size_t size_ = 0;
-};
 
 // The text is formatted already: it goes out as it stands.
 void WriteLine(const char* text, size_t n, FILE* out) {

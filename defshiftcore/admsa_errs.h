@@ -4,6 +4,7 @@
 #ifndef DEFSHIFTCORE_ADMSA_ERRS_H_
 #define DEFSHIFTCORE_ADMSA_ERRS_H_
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -71,6 +72,16 @@ extern Errorc Error;
 // the process with status 1: a migration that cannot hold its data must not go on
 // and write a partial command file.
 [[noreturn]] void OutOfMemory(long bytes);
+
+// Runs call, which returns true when it succeeded, with errno cleared first.
+// Returns 0 when it succeeded, else the error number it left in errno, or EIO
+// when it left none (a stream may fail without setting one).
+template <typename Call>
+int ErrorOf(Call call) {
+  errno = 0;
+  if (call()) return 0;
+  return errno != 0 ? errno : EIO;
+}
 
 // The local time of `when` in the standard 24-character calendar form followed by
 // its newline, as in "Thu Feb 20 14:05:09 1997\n" (day of the month padded with a

@@ -25,8 +25,6 @@ constexpr size_t kStreamBuffer = 64 * 1024;
 
 const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""; }
 
-int ErrorNumber() { return errno != 0 ? errno : EIO; }
-
 }  // namespace
 
 HumanFile::HumanFile(const char* name, const char* reg)
@@ -139,11 +137,11 @@ int HumanFile::closefile() {
   int result = 0;
   if (hFile != nullptr) {
     // Most write failures (a full disk) show only when the buffer goes out.
-    errno = 0;
-    if (std::fflush(hFile) != 0 && werr == 0) werr = ErrorNumber();
+    const int flushed = ErrorOf([this] { return std::fflush(hFile) == 0; });
+    if (werr == 0) werr = flushed;
     if (std::ferror(hFile) != 0 && werr == 0) werr = EIO;
-    errno = 0;
-    if (CloseStream() != 0 && werr == 0) werr = ErrorNumber();
+    const int closed = ErrorOf([this] { return CloseStream() == 0; });
+    if (werr == 0) werr = closed;
     if (werr != 0) {
       Error.Report(3, fname(), werr);
       result = -1;

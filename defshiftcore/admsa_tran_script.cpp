@@ -2,12 +2,12 @@
 
 #include <strings.h>
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
 #include "admsa_errs.h"
+#include "admsa_supp_text.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
 
@@ -44,9 +44,7 @@ const char* OrEmpty(const char* s) { return s != nullptr ? s : ""; }
 
 // Writes the n bytes at data; 0, or the error number of the failure.
 int WriteAll(FILE* hFile, const char* data, size_t n) {
-  errno = 0;
-  if (std::fwrite(data, 1, n, hFile) == n) return 0;
-  return errno != 0 ? errno : EIO;
+  return ErrorOf([&] { return std::fwrite(data, 1, n, hFile) == n; });
 }
 
 }  // namespace
@@ -90,22 +88,9 @@ class AttrToScript::Lines {
 std::string ScriptFormat(const char* Format, ...) {
   va_list args;
   va_start(args, Format);
-  va_list again;
-  va_copy(again, args);
-  // Nearly every line fits a small area; only a longer one is formatted twice.
-  char area[256];
-  const int n = std::vsnprintf(area, sizeof area, Format, args);
-  std::string text;
-  if (n > 0 && n < static_cast<int>(sizeof area)) {
-    text.assign(area, static_cast<size_t>(n));
-  } else if (n > 0) {
-    text.resize(static_cast<size_t>(n));
-    // The string's own terminator slot takes vsnprintf's NUL.
-    std::vsnprintf(&text[0], text.size() + 1, Format, again);
-  }
-  va_end(again);
+  const Formatted text(Format, args);
   va_end(args);
-  return text;
+  return std::string(text.text(), text.size());
 }
 
 int ScriptWriteLine(FILE* hFile, const std::string& Line) {
@@ -313,18 +298,19 @@ int AttrToScript::VerifyTDD() {
 }
 
 int AttrToScript::VerifyFD() {
-  if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
-  Error.Report(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
-               ResourceName);
-  LogDescription(kFDDescriptionPred);
-  return 0;
+  return VerifyNotSystem(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
+                         kFDDescriptionPred);
 }
 
 int AttrToScript::VerifyPD() {
+  return VerifyNotSystem(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
+                         kPDDescriptionPred);
+}
+
+int AttrToScript::VerifyNotSystem(const char* Refusal, int DescID) {
   if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
-  Error.Report(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
-               ResourceName);
-  LogDescription(kPDDescriptionPred);
+  Error.Report(Refusal, ResourceName);
+  LogDescription(DescID);
   return 0;
 }
 
