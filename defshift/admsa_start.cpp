@@ -3,10 +3,14 @@
 // whole migration and writes the report.
 //
 // Exit status: 0 when the usage text or the version was shown or the migration
-// ran to its end, 1 when a required option is missing or the migration failed.
+// ran to its end, 1 when a required option is missing, the output and log file
+// are one file, or the migration failed.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "defshiftcore.h"
 
@@ -98,6 +102,47 @@ int SetOption(const char* OptionFlag, const char* AssociatedData, const char* Op
   std::free(*OutputBuffer);
   *OutputBuffer = CopyText(AssociatedData);
   return 0;
+}
+
+// The full name of the file that Name opens: an existing file's own (links
+// followed), else its folder's full name and its last part; Name itself when
+// even the folder cannot be found.
+std::string FullName(const char* Name) {
+#ifdef _WIN32
+  char full[_MAX_PATH];
+  return _fullpath(full, Name, sizeof full) != nullptr ? std::string(full) : std::string(Name);
+#else
+  if (char* resolved = realpath(Name, nullptr)) {
+    std::string full(resolved);
+    std::free(resolved);
+    return full;
+  }
+  const std::string name(Name);
+  const size_t slash = name.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash + 1);
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return name;
+  std::string full(resolved);
+  std::free(resolved);
+  return full + "/" + name.substr(slash == std::string::npos ? 0 : slash + 1);
+#endif
+}
+
+// Whether the command file OutputFile and the log file LogFile are one file, so
+// that the report would be appended into the command file as it is written.
+bool NameTheSameFile(const char* OutputFile, const char* LogFile) {
+  if (OutputFile == nullptr || LogFile == nullptr) return false;
+#ifdef _WIN32
+  return _stricmp(FullName(OutputFile).c_str(), FullName(LogFile).c_str()) == 0;
+#else
+  struct stat out;
+  struct stat log;
+  // Two names of one existing file, hard links included.
+  if (stat(OutputFile, &out) == 0 && stat(LogFile, &log) == 0) {
+    return out.st_dev == log.st_dev && out.st_ino == log.st_ino;
+  }
+  return FullName(OutputFile) == FullName(LogFile);
+#endif
 }
 
 // Releases the texts of the request when main returns, whatever path it takes.
@@ -255,6 +300,10 @@ int main(int ArgC, char** ArgV) {
     bExit = true;
   }
   if (bExit) return 1;
+  if (NameTheSameFile(md.outf, md.logf)) {
+    std::printf("The output file '%s' and the log file '%s' are the same file\n", md.outf, md.logf);
+    return 1;
+  }
   // The report and the banner share the console; keep them in order.
   std::fflush(stdout);
   return transmain(&md) == 0 ? 0 : 1;

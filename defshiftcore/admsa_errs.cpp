@@ -1,8 +1,10 @@
 #include "admsa_errs.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "admsa_progress.h"
 #include "admsa_supp_text.h"
@@ -103,10 +105,19 @@ void Errorc::Init(const char* LogFile) {
     std::free(FileName);
     FileName = strdup(LogFile);
     if (FileName == nullptr) OutOfMemory(static_cast<long>(std::strlen(LogFile)) + 1);
-    if (LogHandle == nullptr) LogHandle = std::fopen(LogFile, "a");
+    int cause = 0;
+    if (LogHandle == nullptr) {
+      cause = ErrorOf([&] { return (LogHandle = std::fopen(LogFile, "a")) != nullptr; });
+    }
     if (LogHandle != nullptr) {
       LogDest = AdmSA_LogToFile;
       ErrDest = AdmSA_LogToFile;
+    } else {
+      // The user asked for a file; without a word the missing file is a riddle.
+      std::fflush(stdout);
+      std::fprintf(stderr,
+                   "Log file %s could not be opened (%s): messages are logged to the console\n",
+                   LogFile, SystemErrorText(cause));
     }
   }
   WriteBanner();
@@ -141,6 +152,13 @@ void Errorc::Explain(const char* Format, ...) {
   WriteLine(message.text(), message.size(), stderr);
 }
 
+void Errorc::ReportFailure(int Cause, int num, ...) {
+  va_list args;
+  va_start(args, num);
+  WriteReport(num, nullptr, AdmSA_Error, args, SystemErrorText(Cause));
+  va_end(args);
+}
+
 void Errorc::EndLog() { WriteFooter(); }
 
 void Errorc::WriteBanner() {
@@ -162,7 +180,8 @@ void Errorc::WriteFooter() {
   std::fflush(out);
 }
 
-void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list Args) {
+void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list Args,
+                         const char* Reason) {
   if (Type == AdmSA_Error) {
     if (Num < 0 || Num >= kErrorTextCount) Num = kErrorTextCount - 1;
     Format = ErrorText[Num];
@@ -170,16 +189,26 @@ void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list A
   const Formatted message(Format, Args);
   const char* text = message.text();
   if (Type == AdmSA_Error) {
+    std::string full(text, message.size());
+    if (Reason != nullptr) {
+      full += ": ";
+      full += Reason;
+    }
     if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
-      WriteLine(text, message.size(), LogHandle);
+      WriteLine(full.data(), full.size(), LogHandle);
     }
     // Errors always reach the console, in order with what went to standard output.
     progress::Erase();
     std::fflush(stdout);
-    std::fprintf(stderr, "Error %d: %s\n", Num, text);
+    std::fprintf(stderr, "Error %d: %s\n", Num, full.c_str());
     return;
   }
   WriteLine(text, message.size(), LogDest == AdmSA_LogToFile ? LogHandle : stdout);
+}
+
+const char* SystemErrorText(int ErrorNumber) {
+  const char* text = std::strerror(ErrorNumber);
+  return text != nullptr ? text : "Unknown error";
 }
 
 void AscTime(std::time_t when, char (&out)[32]) {

@@ -29,7 +29,8 @@ class Errorc {
 
   // Opens LogFile (when not null) for appending and, when it opened, sends the log
   // and the error texts there; a file that does not open leaves the report on the
-  // console without a word. Writes the banner in every case.
+  // console, and one line on standard error names the file and the reason.
+  // Writes the banner in every case.
   void Init(const char* LogFile);
   // Writes Text unchanged, without a newline, to the log destination (the log file,
   // or standard error on the console).
@@ -44,6 +45,9 @@ class Errorc {
   // A line that tells the user what to do about the numbered message before it:
   // to the log file when there is one, and always to standard error, as it stands.
   void Explain(const char* Format, ...) __attribute__((format(printf, 2, 3)));
+  // As Report with num, the message followed by ": " and the words that
+  // SystemErrorText gives for the system error number Cause.
+  void ReportFailure(int Cause, int num, ...);
   // Writes the footer to the log destination. The log file stays open.
   void EndLog();
 
@@ -55,7 +59,9 @@ class Errorc {
  private:
   void WriteBanner();
   void WriteFooter();
-  void WriteReport(int Num, const char* Format, ReportType Type, va_list Args);
+  // Reason, when not null, follows the text of a numbered message after ": ".
+  void WriteReport(int Num, const char* Format, ReportType Type, va_list Args,
+                   const char* Reason = nullptr);
   FILE* LogStream() const;
 
   [[maybe_unused]] int count;  // set at construction; read by nothing
@@ -82,6 +88,10 @@ int ErrorOf(Call call) {
   if (call()) return 0;
   return errno != 0 ? errno : EIO;
 }
+
+// The system's words for the error number ErrorNumber (an errno value), such as
+// "No space left on device"; never null.
+const char* SystemErrorText(int ErrorNumber);
 
 // The local time of `when` in the standard 24-character calendar form followed by
 // its newline, as in "Thu Feb 20 14:05:09 1997\n" (day of the month padded with a

@@ -73,14 +73,19 @@ class HumanFile : public FMFile {
   HumanFile(const char* name, const char* reg);
   ~HumanFile() override;
 
-  // 0 when the file is open and its header written, 1 when it could not be created.
+  // 0 when the file is open and its header written. 1 when it could not be
+  // created (a folder, a missing folder, no permission): message 1 with the name,
+  // the error number and its words is reported. The lines go to a temporary file
+  // beside it (see OpenWholeFile); a device or a pipe is written directly.
   // A header line the stream refuses is reported by closefile.
   int openoutfile() override;
-  // Closes the file when one is open. 0 when every line reached it and it closed:
-  // then "<Title> generated command file: <name>" is printed on standard output.
-  // -1 when a write, the flush or the close failed: message 3 with the name and
-  // the error number of the first failure is reported instead, and the file is
-  // left incomplete. 0 when no file was open.
+  // Closes the file when one is open. 0 when every line reached it, it closed and
+  // took the requested name (replacing an earlier file): then "<Title> generated
+  // command file: <name>" is printed on standard output. -1 when a write, the
+  // flush, the close or the rename failed: message 3 with the name, the error
+  // number of the first failure and its words is reported instead, the temporary
+  // file is removed and an earlier file of the name is left as it was. 0 when no
+  // file was open.
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
@@ -101,10 +106,13 @@ class HumanFile : public FMFile {
   // Closes hFile, then releases its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
 
-  FILE* hFile;   // the open command file, or null
-  char* wbuf;    // owned stream buffer of hFile, or null; released once hFile is closed
-  char* region;  // owned copy of the region name
-  int werr;      // error number of the first failed write to hFile; 0 while none failed
+  FILE* hFile;         // the open command file, or null
+  char* wbuf;          // owned stream buffer of hFile, or null; released once hFile is closed
+  char* region;        // owned copy of the region name
+  int werr;            // error number of the first failed write to hFile; 0 while none failed
+  std::string temp;    // the file hFile writes until it is complete; empty when
+                       // hFile writes the requested file directly
+  std::string target;  // the name the complete file takes
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

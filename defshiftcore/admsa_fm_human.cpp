@@ -7,6 +7,7 @@
 
 #include "admsa_errs.h"
 #include "admsa_fm.h"
+#include "admsa_fm_files.h"
 #include "admsa_progress.h"
 #include "admsa_tab.h"
 #include "admsa_tran_script.h"
@@ -36,6 +37,8 @@ HumanFile::HumanFile(const char* name, const char* reg)
 
 HumanFile::~HumanFile() {
   CloseStream();
+  // A file that was never closed by closefile is not complete.
+  if (!temp.empty()) DiscardWholeFile(temp);
   std::free(region);
 }
 
@@ -52,8 +55,12 @@ int HumanFile::CloseStream() {
 
 int HumanFile::openoutfile() {
   if (hFile != nullptr) return 0;
-  if (fname() != nullptr) hFile = std::fopen(fname(), "w");
-  if (hFile == nullptr) return 1;
+  if (fname() == nullptr) return 1;
+  const int error = OpenWholeFile(fname(), &hFile, &temp, &target);
+  if (error != 0) {
+    Error.ReportFailure(error, 1, fname(), error);
+    return 1;
+  }
   wbuf = static_cast<char*>(std::malloc(kStreamBuffer));
   if (wbuf == nullptr) OutOfMemory(static_cast<long>(kStreamBuffer));
   // A stream that refuses the buffer keeps its own: slower, but just as correct.
@@ -142,8 +149,14 @@ int HumanFile::closefile() {
     if (std::ferror(hFile) != 0 && werr == 0) werr = EIO;
     const int closed = ErrorOf([this] { return CloseStream() == 0; });
     if (werr == 0) werr = closed;
+    if (!temp.empty()) {
+      if (werr == 0) werr = CommitWholeFile(temp, target);
+      // Only a complete file takes the name; an incomplete one goes.
+      if (werr != 0) DiscardWholeFile(temp);
+      temp.clear();
+    }
     if (werr != 0) {
-      Error.Report(3, fname(), werr);
+      Error.ReportFailure(werr, 3, fname(), werr);
       result = -1;
     } else {
       std::printf("%s generated command file: %s\n", Title, fname());

@@ -60,6 +60,40 @@ std::string ScriptEscape(const std::string& Line) {
   return out;
 }
 
+void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {
+  const bool quoted = Length == 0 || std::memchr(Arg, ' ', Length) != nullptr ||
+                      std::memchr(Arg, '\t', Length) != nullptr;
+  if (quoted) rLine->push_back('"');
+  size_t backslashes = 0;
+  for (size_t i = 0; i < Length; ++i) {
+    const char c = Arg[i];
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') {
+      // Each backslash before a quote is read as half of a pair, and the quote
+      // itself needs one more to stand for itself.
+      rLine->append(2 * backslashes + 1, '\\');
+    } else {
+      rLine->append(backslashes, '\\');
+    }
+    backslashes = 0;
+    rLine->push_back(c);
+  }
+  if (quoted) {
+    // The closing quote would turn trailing backslashes into an escape.
+    rLine->append(2 * backslashes, '\\');
+    rLine->push_back('"');
+  } else {
+    rLine->append(backslashes, '\\');
+  }
+}
+
+void AppendArgument(const char* Arg, std::string* rLine) {
+  AppendArgument(Arg, std::strlen(Arg), rLine);
+}
+
 bool HoldsControlCharacter(const char* Text) {
   if (Text == nullptr) return false;
   for (const char* p = Text; *p != '\0'; ++p) {

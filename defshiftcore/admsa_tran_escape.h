@@ -16,9 +16,10 @@ constexpr size_t kInterpreterLineLimit = 8191;
 // "tavoupdate -c tsd -r ", " -P ", a resource name of at most 32 characters and
 // two attribute texts of at most 133 characters each (the region definition's
 // ClassMaxTasks, ten limits joined), each with its blank and enclosing quotes.
-// Escaping at most doubles every character of a line, region included:
-// 2 x (340 + 2048) = 4776 stays well within kInterpreterLineLimit, and so does
-// header line 7 with the region.
+// Written as arguments (AppendArgument) and then escaped (ScriptEscape), a
+// character takes at most three: a " becomes \" and then \^". So
+// 3 x (340 + 2048) = 7164 stays within kInterpreterLineLimit, and so does header
+// line 7 with the region.
 constexpr size_t kMaxRegionLength = 2048;
 
 // Line as the command file holds it. A line holding none of % ^ & | < > is
@@ -33,6 +34,19 @@ std::string ScriptEscape(const std::string& Line);
 bool NeedsEscape(const std::string& Line);
 // The same for the NUL-terminated text Line.
 bool NeedsEscape(const char* Line);
+
+// Appends to *rLine the text that stands for the program argument Arg (Length
+// bytes) on a command line, so that tavoadd and tavoupdate, splitting their
+// command line by the C runtime's rules, get back exactly Arg: an argument that
+// holds a blank or a tab, or is empty, is enclosed in double quotes; every " in
+// it is written \"; a run of backslashes is doubled where it stands right before
+// a " (the closing one included) and left as it is elsewhere. So GroupName="GRP"
+// is written GroupName=\"GRP\" and ResourceDescription="Order entry" as
+// "ResourceDescription=\"Order entry\"". The line is then written as
+// ScriptEscape makes it.
+void AppendArgument(const char* Arg, size_t Length, std::string* rLine);
+// The same for the NUL-terminated text Arg.
+void AppendArgument(const char* Arg, std::string* rLine);
 
 // Whether Text holds a byte from 1 to 31 (tab, carriage return and line feed
 // among them) or 127. Such a text cannot be written to a command file. A null

@@ -338,29 +338,33 @@ void AttrToScript::ModifyQuotes(const char* Source, std::string* rOut) {
 
 void AttrToScript::BuildCommand(Lines* rScript) const {
   const bool region = ResourceID == RDid;
+  // The region and the name reach the programs as arguments of their own, even
+  // when they hold blanks, quotes or backslashes.
+  std::string regionArg;
+  AppendArgument(RegionName, &regionArg);
+  std::string nameArg;
+  if (!region) AppendArgument(ResourceName, &nameArg);
   if (!region) {
-    rScript->Begin()->append(ScriptFormat(AddTemplate, ResourceType, RegionName, ResourceName));
+    rScript->Begin()->append(
+        ScriptFormat(AddTemplate, ResourceType, regionArg.c_str(), nameArg.c_str()));
     rScript->End();
   }
   // Every tavoupdate line of the definition starts alike.
   const std::string head =
-      region ? ScriptFormat(UpdateTemplateRD, RegionName)
-             : ScriptFormat(UpdateTemplate, ResourceType, RegionName, ResourceName);
+      region ? ScriptFormat(UpdateTemplateRD, regionArg.c_str())
+             : ScriptFormat(UpdateTemplate, ResourceType, regionArg.c_str(), nameArg.c_str());
   const int n = iResourceAttributes;
+  std::string argument;
   for (int a = 0; a < n; a += 2) {
     std::string* line = rScript->Begin();
     line->append(head);
     for (int k = a; k <= a + 1 && k < n; ++k) {
-      const char* attr = Attributes[k];
+      // The attribute stands for the text the remarks show: its \" escapes are
+      // the quotes of the value, which tavoupdate must receive as quotes.
+      argument.clear();
+      ModifyQuotes(Attributes[k], &argument);
       line->push_back(' ');
-      // The command interpreter splits its arguments at blanks.
-      if (std::strchr(attr, ' ') != nullptr) {
-        line->push_back('"');
-        line->append(attr);
-        line->push_back('"');
-      } else {
-        line->append(attr);
-      }
+      AppendArgument(argument.data(), argument.size(), line);
     }
     rScript->End();
   }

@@ -64,7 +64,9 @@ class AttrToScript {
 
   // Writes the definition to hFile: the remarks showing its stanza entries, then
   // its tavoadd line (not for the region definition) and one tavoupdate line for
-  // every two attributes, each line as ScriptWriteLine writes it. The lines go to
+  // every two attributes, each line as ScriptWriteLine writes it. The region,
+  // the name and each attribute, as the remarks show it (every \" a plain "),
+  // are written as AppendArgument writes a program argument. The lines go to
   // the stream in one piece. A region definition without attributes, or a null
   // hFile, writes nothing. Returns 0 when the stream took the lines, else the
   // error number of the failure (as ScriptWriteLine).

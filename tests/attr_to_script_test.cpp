@@ -86,10 +86,17 @@ TEST(AttrToScriptTest, WritesRemarksThenAnAddLineAndTwoAttributesPerUpdateLine) 
      user + "@REM \tA=1\n@REM \tB=2\n" + add + update + "A=1 B=2\n", false},
     {"three attributes", "U1", UDid, "R", {{"A", "1"}, {"B", "2"}, {"C", "3"}},
      add + update + "A=1 B=2\n" + update + "C=3\n", true},
-    {"attribute with blanks quoted, names never", "MY LSN", LDid, "MY REGION",
-     {{"Protocol", "TCP"}, {"GroupName", "a b"}},
-     "@REM \tGroupName=a b\n\ntavoadd -c ld -r MY REGION -P MY LSN\n"
-     "tavoupdate -c ld -r MY REGION -P MY LSN  Protocol=TCP \"GroupName=a b\"\n", true},
+    {"attribute, name and region with blanks quoted, not in the remarks", "MY LSN", LDid,
+     "MY REGION", {{"Protocol", "TCP"}, {"GroupName", "a b"}},
+     "@REM MY LSN:\n@REM \tProtocol=TCP\n@REM \tGroupName=a b\n\n"
+     "tavoadd -c ld -r \"MY REGION\" -P \"MY LSN\"\n"
+     "tavoupdate -c ld -r \"MY REGION\" -P \"MY LSN\"  Protocol=TCP \"GroupName=a b\"\n", true},
+    {"quotes and backslashes of values escaped, not in the remarks", "G1", TDid, "R",
+     {{"GroupName", "\\\"G\\\\\""}, {"ResourceDescription", "\\\"say \"hi\" now\\\""}},
+     "@REM \tGroupName=\"G\\\"\n@REM \tResourceDescription=\"say \"hi\" now\"\n\n"
+     "tavoadd -c td -r R -P G1\n"
+     "tavoupdate -c td -r R -P G1  GroupName=\\\"G\\\\\\\" "
+     "\"ResourceDescription=\\\"say \\\"hi\\\" now\\\"\"\n", true},
     {"trailing blanks dropped", "P1", PDid, "REGION1", {{"Resident", "no   "}, {"ProgType", "   "}},
      "P1  Resident=no ProgType=\n", true},
     {"long lines whole", "P1", PDid, long_region.c_str(), {{"PathName", long_value.c_str()}},

@@ -3,8 +3,14 @@
 // how every line is written so that the command interpreter hands the programs
 // exactly the characters of the line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,8 +24,10 @@
 #include "defshiftcore.h"
 #include "support/capture.h"
 #include "support/definitions.h"
+#include "support/file_size_limit.h"
 #include "support/interpreter_model.h"
 #include "support/raw_record.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -178,6 +186,11 @@ TEST_F(CommandFileTest, UncreatableFileFailsToOpenAndClosesQuietly) {
   });
   EXPECT_EQ("", captured.out);
   EXPECT_EQ(0, store.getstatus());
+
+  // Nothing is made in the working folder for an empty name.
+  HumanFile unnamed("", "REGION1");
+  const Captured empty = Capture([&] { EXPECT_EQ(1, unnamed.openoutfile()); });
+  EXPECT_EQ("Error 1: Failed to open file  (2): No such file or directory\n", empty.err);
 }
 
 TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
@@ -199,12 +212,129 @@ TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
     EXPECT_EQ(0, opened) << definitions;
     EXPECT_EQ(-1, closed) << definitions;
     EXPECT_EQ(0, store.getstatus());
-    EXPECT_EQ("Error 3: Failed to close file /dev/full (28)\n", captured.err) << definitions;
+    EXPECT_EQ("Error 3: Failed to close file /dev/full (28): No space left on device\n",
+              captured.err)
+        << definitions;
     EXPECT_FALSE(Has(captured.out, "generated command file")) << definitions;
     if (definitions != 0) {
       EXPECT_TRUE(Has(captured.out, "      400 records checked, 400 migrated\n"));
     }
+    // Written directly, never replaced.
+    struct stat device;
+    ASSERT_EQ(0, stat("/dev/full", &device));
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
   }
+}
+
+// A run that cannot write its command file whole leaves the folder as it found
+// it: an earlier command file unchanged, and no temporary file.
+TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
+  struct Case {
+    const char* name;
+    const char* file;  // the command file, in a fresh folder holding old.cmd and sub/
+    rlim_t limit;      // largest file the run may write; 0 for none
+    int definitions;
+    int opened;         // openoutfile's result
+    std::string error;  // what is reported, after the name and error number
+  };
+  // clang-format off
+  const Case cases[] = {
+    {"full before the first flush", "old.cmd", 512, 0, 0,
+     " (27): File too large"},
+    {"full while writing", "old.cmd", 4096, 400, 0,
+     " (27): File too large"},
+    {"missing folder", "none/new.cmd", 0, 3, 1,
+     " (2): No such file or directory"},
+    {"a folder", "sub", 0, 3, 1,
+     " (21): Is a directory"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ScratchFolder dir;
+    const std::string old(3000, 'o');
+    std::ofstream(dir.Path("old.cmd")) << old;
+    std::filesystem::create_directory(dir.Path("sub"));
+    Forcfg cfg;
+    for (int i = 0; i < c.definitions; ++i) {
+      cfg.add(PDid, Definition({{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+    }
+    const std::string path = dir.Path(c.file);
+    int opened = -2;
+    int closed = -2;
+    Captured captured;
+    {
+      HumanFile store(path.c_str(), "REGION1");
+      captured = Capture([&] {
+        std::optional<FileSizeLimit> limit;
+        if (c.limit != 0) {
+          limit.emplace(c.limit);
+          ASSERT_TRUE(limit->ok());
+        }
+        opened = store.openoutfile();
+        store.GenerateCommandScript(&cfg);
+        closed = store.closefile();
+      });
+    }
+    EXPECT_EQ(c.opened, opened);
+    EXPECT_EQ(c.opened == 0 ? -1 : 0, closed);
+    EXPECT_EQ(std::string(c.opened == 0 ? "Error 3: Failed to close file "
+                                        : "Error 1: Failed to open file ") +
+                  path + c.error + "\n",
+              captured.err);
+    EXPECT_FALSE(Has(captured.out, "generated command file"));
+    EXPECT_EQ(old, ReadFile(dir.Path("old.cmd")));
+    EXPECT_EQ((std::vector<std::string>{"old.cmd", "sub"}), dir.Entries());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("sub")));
+  }
+}
+
+TEST(CommandFileReplaceTest, CompleteFileTakesTheNameAndKeepsPermissionsAndLinks) {
+  const ScratchFolder dir;
+  std::ofstream(dir.Path("old.cmd")) << "old";
+  ASSERT_EQ(0, chmod(dir.Path("old.cmd").c_str(), 0640));
+  ASSERT_EQ(0, symlink("old.cmd", dir.Path("link.cmd").c_str()));
+  for (const char* name : {"old.cmd", "link.cmd", "new.cmd"}) {
+    SCOPED_TRACE(name);
+    Forcfg cfg;
+    HumanFile store(dir.Path(name).c_str(), "REGION1");
+    const Captured captured = Capture([&] {
+      EXPECT_EQ(0, store.openoutfile());
+      store.GenerateCommandScript(&cfg);
+      EXPECT_EQ(0, store.closefile());
+    });
+    EXPECT_EQ("", captured.err);
+    EXPECT_EQ(0u, ReadFile(dir.Path(name)).rfind("@ECHO ----", 0));
+  }
+  EXPECT_EQ((std::vector<std::string>{"link.cmd", "new.cmd", "old.cmd"}), dir.Entries());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.cmd")));
+  struct stat kept;
+  ASSERT_EQ(0, stat(dir.Path("old.cmd").c_str(), &kept));
+  EXPECT_EQ(0640u, kept.st_mode & 07777);
+}
+
+TEST(CommandFileReplaceTest, StoreGoneWithoutCloseLeavesNoTemporary) {
+  const ScratchFolder dir;
+  std::ofstream(dir.Path("old.cmd")) << "old";
+  {
+    HumanFile store(dir.Path("old.cmd").c_str(), "REGION1");
+    Capture([&] { EXPECT_EQ(0, store.openoutfile()); });
+    EXPECT_EQ(2u, dir.Entries().size());
+  }
+  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
+  EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
+
+  // A run that cannot obtain memory ends the process at once, store and all.
+  EXPECT_EXIT(
+      {
+        // Held where the leak check finds it: the process ends with it.
+        static HumanFile* store = new HumanFile(dir.Path("old.cmd").c_str(), "REGION1");
+        const bool opened = store->openoutfile() == 0 && dir.Entries().size() == 2;
+        std::exit(opened ? 1 : 2);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, dir.Entries());
+  EXPECT_EQ("old", ReadFile(dir.Path("old.cmd")));
 }
 
 TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {

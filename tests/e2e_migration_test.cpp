@@ -8,13 +8,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
 #include "defshiftcore.h"
+#include "support/argument_model.h"
 #include "support/capture.h"
+#include "support/file_size_limit.h"
 #include "support/interpreter_model.h"
 #include "support/report.h"
 #include "support/run_program.h"
@@ -128,11 +131,52 @@ TEST_F(MigrationTest, OutputFolderFailsAfterSourceIsRead) {
   EXPECT_TRUE(Has(run.out, "\n Translating source table: Temporary Storage Table\n"));
   EXPECT_FALSE(Has(run.out, Generated("cmds")));
   EXPECT_EQ(ReportBanner() +
+                "Error 1: Failed to open file cmds (21): Is a directory\n"
                 "Error 32: Could not open file for output.\n"
                 "Error 33: Error during conversion.\n" +
                 ReportFooter(),
             MaskLocalTimes(run.err));
   EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("cmds")));
+  EXPECT_EQ((std::vector<std::string>{"EMPTY.ctf", "cmds"}), dir_.Entries());
+}
+
+// A run that fails while writing leaves an earlier command file as it was, and
+// no temporary file beside it.
+TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
+  struct Case {
+    const char* outf;
+    rlim_t limit;  // largest file defshift may write; 0 for none
+    const char* error;
+  };
+  const Case cases[] = {
+      {"old.cmd", 8192,
+       "Error 3: Failed to close file old.cmd (27): File too large\n"
+       "Error 33: Error during conversion.\n"},
+      {"none/new.cmd", 0,
+       "Error 1: Failed to open file none/new.cmd (2): No such file or directory\n"
+       "Error 32: Could not open file for output.\n"
+       "Error 33: Error during conversion.\n"},
+  };
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::string old = "@ECHO the command file of an earlier run\n";
+  std::ofstream(dir_.Path("old.cmd")) << old;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.outf);
+    ProgramRun run;
+    {
+      std::optional<FileSizeLimit> limit;
+      if (c.limit != 0) {
+        limit.emplace(c.limit);
+        ASSERT_TRUE(limit->ok());
+      }
+      run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-o", c.outf});
+    }
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Has(run.err, c.error)) << run.err;
+    EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
+    EXPECT_EQ(old, ReadFile(dir_.Path("old.cmd")));
+    EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "old.cmd"}), dir_.Entries());
+  }
 }
 
 TEST_F(MigrationTest, FullDiskFailsTheRun) {
@@ -142,10 +186,14 @@ TEST_F(MigrationTest, FullDiskFailsTheRun) {
   EXPECT_EQ(1, run.status);
   EXPECT_TRUE(Has(run.err,
                   " -----------------------------------------\n"
-                  "Error 3: Failed to close file full.cmd (28)\n"
+                  "Error 3: Failed to close file full.cmd (28): No space left on device\n"
                   "Error 33: Error during conversion.\n"))
       << run.err;
   EXPECT_FALSE(Has(run.out, "generated command file")) << run.out;
+  // A device is written, never replaced.
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("full.cmd")));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+  EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "full.cmd"}), dir_.Entries());
 }
 
 TEST_F(MigrationTest, EmptyControlFileGivesHeaderOnlyCommandFile) {
@@ -196,11 +244,11 @@ TEST_F(MigrationTest, ValuesReachTheProgramsExactlyAndControlCharactersAreRefuse
       "@REM %1:",
       "tavoupdate -c td -r DEMOREG -P %1  GroupName=\\\"GRP^\\\" ProgName=\\\"%PATH%\\\"",
       "tavoupdate -c td -r DEMOREG -P %1  Priority=0 "
-      "\"ResourceDescription=\\\"%~dp0 \"x\" a|b <in >out ^\\\"\"",
+      "\"ResourceDescription=\\\"%~dp0 \\\"x\\\" a|b <in >out ^\\\"\"",
       "tavoadd -c td -r DEMOREG -P PLN1",
       "@REM \tResourceDescription=\"Plain (no specials) \"q\"\"",
       "tavoupdate -c td -r DEMOREG -P PLN1  Priority=0 "
-      "\"ResourceDescription=\\\"Plain (no specials) \"q\"\\\"\"",
+      "\"ResourceDescription=\\\"Plain (no specials) \\\"q\\\"\\\"\"",
   };
   for (const char* line : expected)
     EXPECT_TRUE(Has(handed, "\n" + std::string(line) + "\n")) << line;
@@ -216,17 +264,69 @@ TEST_F(MigrationTest, ValuesReachTheProgramsExactlyAndControlCharactersAreRefuse
   EXPECT_TRUE(Has(run.out, "\n      7 records checked, 3 migrated\n")) << run.out;
 }
 
+// Values that command lines of old handed to tavoadd and tavoupdate wrongly: a
+// quoted word in a description, a group ending in a backslash, a blank in a key,
+// a description in quotes, a blank in the region.
+TEST_F(MigrationTest, EveryNameValueAndRegionReachesTheProgramsExactly) {
+  std::ofstream(dir_.Path("table.desc"), std::ios::binary)
+      << "P 1003=\"A B\" 1002=GRPA 100=PROG1 106=\"say \\\"hi\\\" now\"\n"
+         "P 1003=TRN2 1002=\"G\\\\\" 100=PROG3 106=\"\\\"quoted\\\"\"\n";
+  ASSERT_NO_FATAL_FAILURE(Image("TABLE", dir_.Path("table.desc")));
+  const ProgramRun run = Defshift({"-i", "TABLE", "-r", "MY REGION", "-o", "table.cmd"});
+  ASSERT_EQ(0, run.status) << run.err;
+
+  using Args = std::vector<std::string>;
+  std::vector<Args> commands;
+  const std::string handed = Handed(ReadFile(dir_.Path("table.cmd")));
+  for (size_t pos = 0, end; (end = handed.find('\n', pos)) != std::string::npos; pos = end + 1) {
+    const std::string line = handed.substr(pos, end - pos);
+    if (line.rfind("tavo", 0) != 0) continue;
+    Args args;
+    std::string why;
+    EXPECT_TRUE(SplitArguments(line, &args, &why)) << line << "\n" << why;
+    commands.push_back(args);
+  }
+  const Args add = {"tavoadd", "-c", "td", "-r", "MY REGION", "-P"};
+  const Args update = {"tavoupdate", "-c", "td", "-r", "MY REGION", "-P"};
+  auto with = [](Args head, const Args& more) {
+    head.insert(head.end(), more.begin(), more.end());
+    return head;
+  };
+  const std::vector<Args> expected = {
+      with(add, {"A B"}),
+      with(update, {"A B", "GroupName=\"GRPA\"", "ProgName=\"PROG1\""}),
+      with(update, {"A B", "Priority=0", "ResourceDescription=\"say \"hi\" now\""}),
+      with(update, {"A B", "TClass=1"}),
+      with(add, {"TRN2"}),
+      with(update, {"TRN2", "GroupName=\"G\\\"", "ProgName=\"PROG3\""}),
+      with(update, {"TRN2", "Priority=0", "ResourceDescription=\"\"quoted\"\""}),
+      with(update, {"TRN2", "TClass=1"}),
+  };
+  EXPECT_EQ(expected, commands);
+}
+
 TEST_F(MigrationTest, LongestRegionFitsEveryLine) {
   ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
-  // Every character of this region doubles when escaped.
-  std::string region;
-  while (region.size() < kMaxRegionLength) region += "&%^|<>";
-  region.resize(kMaxRegionLength);
+  // Every character of the first region doubles when escaped; each quote of the
+  // second becomes \" as an argument and then \^" for the interpreter.
+  std::string special;
+  while (special.size() < kMaxRegionLength) special += "&%^|<>";
+  special.resize(kMaxRegionLength);
+  const std::string quotes = std::string(kMaxRegionLength - 1, '"') + "&";
 
-  const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", region, "-o", "long.cmd"});
-  ASSERT_EQ(0, run.status) << run.err;
-  const std::string handed = Handed(ReadFile(dir_.Path("long.cmd")));
-  EXPECT_TRUE(Has(handed, "\ntavoadd -c td -r " + region + " -P ORD1\n"));
+  for (const std::string& region : {special, quotes}) {
+    const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", region, "-o", "long.cmd"});
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::string handed = Handed(ReadFile(dir_.Path("long.cmd")));
+    const size_t add = handed.find("\ntavoadd -c td ");
+    ASSERT_NE(std::string::npos, add);
+    std::vector<std::string> args;
+    std::string why;
+    ASSERT_TRUE(
+        SplitArguments(handed.substr(add + 1, handed.find('\n', add + 1) - add - 1), &args, &why))
+        << why;
+    EXPECT_EQ((std::vector<std::string>{"tavoadd", "-c", "td", "-r", region, "-P", "ORD1"}), args);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The defshift command line, run as a process of its own: the usage text and every
 // way the option scan takes, refuses or skips an argument.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -61,6 +62,12 @@ const ScanCase kCases[] = {
    "Option '-o' requires a value for output file\n", 0, "migratetavo.cmd", nullptr},
   {"named output and log", {"-o", "orders.cmd", "-i", "SRC", "-l", "run.log", "-r", "REG"}, "",
    0, "orders.cmd", "run.log"},
+  {"output and log one file", {"-i", "SRC", "-r", "REG", "-o", "x", "-l", "./x"},
+   "The output file 'x' and the log file './x' are the same file\n", 1, nullptr, nullptr},
+  {"output is the default log", {"-i", "SRC", "-o", "defshift.log", "-r", "REG", "-l"},
+   "The output file 'defshift.log' and the log file 'defshift.log' are the same file\n", 1,
+   nullptr, nullptr},
+
 };
 // clang-format on
 
@@ -169,6 +176,32 @@ TEST(OptionScanTest, LongOptionsShowUsageOrVersionAndRunNothing) {
     EXPECT_EQ("", run.err);
     EXPECT_EQ(std::vector<std::string>{"SRC.ctf"}, dir.Entries());
   }
+}
+
+// Two names of one existing file, and a log file that cannot be opened: the
+// report stays on the console and the user is told why.
+TEST(OptionScanTest, OneFileUnderTwoNamesIsRefusedAndAMissingLogIsExplained) {
+  {
+    const ScanFolder dir;
+    ASSERT_EQ(0, symlink("SRC.ctf", dir.Path("link.ctf").c_str()));
+    const ProgramRun run =
+        dir.Defshift({"-i", "SRC", "-r", "REG", "-o", "SRC.ctf", "-l", "link.ctf"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(ProgramBanner() +
+                  "The output file 'SRC.ctf' and the log file 'link.ctf' are the same file\n",
+              run.out);
+    EXPECT_EQ("CTFIMG01", ReadFile(dir.Path("SRC.ctf")));
+  }
+  const ScanFolder dir;
+  const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", "-l", "none/run.log"});
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(0u, run.err.rfind("Log file none/run.log could not be opened (No such file or "
+                              "directory): messages are logged to the console\n",
+                              0))
+      << run.err;
+  EXPECT_TRUE(Has(run.out, "Source file: SRC\nOutput file: migratetavo.cmd\nRegion: REG\n"));
+  EXPECT_FALSE(Has(run.out, "messages have been logged to")) << run.out;
+  EXPECT_EQ((std::vector<std::string>{"SRC.ctf", "migratetavo.cmd"}), dir.Entries());
 }
 
 }  // namespace

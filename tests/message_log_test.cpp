@@ -86,9 +86,27 @@ TEST(MessageLogTest, UnopenableLogFileLeavesTheReportOnTheConsole) {
   });
   EXPECT_EQ(path, name);
   EXPECT_EQ("Reading CTF\n", c.out);  // and no closing line
-  EXPECT_EQ(ReportBanner() + "Error 31: Could not open file for input.\n" + ReportFooter(),
+  EXPECT_EQ("Log file " + path +
+                " could not be opened (No such file or directory): messages are logged to the "
+                "console\n" +
+                ReportBanner() + "Error 31: Could not open file for input.\n" + ReportFooter(),
             MaskLocalTimes(c.err));
   EXPECT_EQ("", ReadFile(path));
+}
+
+TEST(MessageLogTest, FailureNamesTheSystemsReason) {
+  const std::string path = TempPath("reason.log");
+  const Captured c = Capture([&path] {
+    Errorc log;
+    log.Init(path.c_str());
+    log.ReportFailure(ENOSPC, 3, "out.cmd", ENOSPC);
+    log.ReportFailure(EISDIR, 1, "cmds", EISDIR);
+  });
+  const std::string close = "Failed to close file out.cmd (28): No space left on device";
+  const std::string open = "Failed to open file cmds (21): Is a directory";
+  EXPECT_EQ("Error 3: " + close + "\nError 1: " + open + "\n", c.err);
+  EXPECT_TRUE(Has(ReadFile(path), close + "\n" + open + "\n"));
+  EXPECT_STREQ("No space left on device", SystemErrorText(ENOSPC));
 }
 
 TEST(MessageLogTest, ClosingLineOnlyWhenTheLogObjectGoes) {

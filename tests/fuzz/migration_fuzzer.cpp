@@ -20,11 +20,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "admsa_fm.h"
 #include "admsa_supp.h"
 #include "admsa_tran.h"
 #include "raw_records.h"
+#include "support/argument_model.h"
 #include "support/definitions.h"
 #include "support/interpreter_model.h"
 #include "support/memory_store.h"
@@ -70,6 +72,19 @@ void CheckLine(const std::string& line) {
   if (StartsWith(line, "tavoadd -c ") && line.size() >= 4 &&
       line.compare(line.size() - 4, 4, " -P ") == 0) {
     Fault("command without a resource name", line);
+  }
+  // As the program splits its command line: the class, the region and the
+  // resource each one argument in place, then at most two attributes.
+  std::vector<std::string> args;
+  if (!SplitArguments(handed, &args, &why)) Fault(why.c_str(), line);
+  if (args.size() < 6 || args[1] != "-c" || args[3] != "-r" || args[4] != kRegion ||
+      args[5] != "-P") {
+    Fault("command arguments out of place", line);
+  }
+  const bool region = args[2] == "rd";
+  if (args[0] == "tavoadd" ? args.size() != 7 || args[6].empty()
+                           : args.size() > (region ? 8u : 9u) || args.size() < (region ? 7u : 8u)) {
+    Fault("command with a wrong number of arguments", line);
   }
 }
 

@@ -1,0 +1,174 @@
+#include "admsa_fm_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "admsa_errs.h"
+
+namespace {
+
+// Attempts at a temporary name before giving up: others only clash with files
+// left by an earlier process of the same number.
+constexpr int kTempAttempts = 100;
+
+// The temporary file being written, while it is not complete; owned. A process
+// writes one command file at a time.
+char* g_pending = nullptr;
+
+void RemovePending() {
+  if (g_pending == nullptr) return;
+  std::remove(g_pending);
+  std::free(g_pending);
+  g_pending = nullptr;
+}
+
+void SetPending(const std::string& Temp) {
+  static const bool registered = std::atexit(RemovePending) == 0;
+  (void)registered;
+  std::free(g_pending);
+  g_pending = nullptr;
+  if (!Temp.empty()) g_pending = strdup(Temp.c_str());
+}
+
+void ForgetPending(const std::string& Temp) {
+  if (g_pending != nullptr && Temp == g_pending) SetPending("");
+}
+
+long ProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(_getpid());
+#else
+  return static_cast<long>(getpid());
+#endif
+}
+
+// A new file Path for writing, opened only when no file of that name exists;
+// -1 with errno set when none was made.
+int CreateNew(const std::string& Path) {
+#ifdef _WIN32
+  return _open(Path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+#else
+  return open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+}
+
+bool MayWrite(const char* Name) {
+#ifdef _WIN32
+  return _access(Name, 2) == 0;
+#else
+  return access(Name, W_OK) == 0;
+#endif
+}
+
+FILE* StreamOf(int fd) {
+#ifdef _WIN32
+  return _fdopen(fd, "w");
+#else
+  return fdopen(fd, "w");
+#endif
+}
+
+void CloseDescriptor(int fd) {
+#ifdef _WIN32
+  _close(fd);
+#else
+  close(fd);
+#endif
+}
+
+// Opens Name directly, as a file that cannot be replaced is written.
+int OpenDirect(const char* Name, FILE** rFile) {
+  return ErrorOf([&] { return (*rFile = std::fopen(Name, "w")) != nullptr; });
+}
+
+}  // namespace
+
+int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget) {
+  *rFile = nullptr;
+  rTemp->clear();
+  rTarget->clear();
+  // An empty name would put the temporary file into the working folder.
+  if (Name[0] == '\0') return ENOENT;
+  std::string target(Name);
+  struct stat existing;
+  const bool exists = stat(Name, &existing) == 0;
+  if (exists) {
+    if (S_ISDIR(existing.st_mode)) return EISDIR;
+    // A rename over a device would replace the device itself.
+    if (!S_ISREG(existing.st_mode)) return OpenDirect(Name, rFile);
+    // Writing it directly would be refused; so is replacing it.
+    if (!MayWrite(Name)) return EACCES;
+#ifndef _WIN32
+    // Writing through a link writes the file it names: that file is replaced,
+    // and the link stays.
+    if (char* resolved = realpath(Name, nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+#endif
+  }
+  static unsigned counter = 0;
+  const std::string stem = target + "." + std::to_string(ProcessId()) + "-";
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    const std::string temp = stem + std::to_string(counter++) + ".tmp";
+    int fd = -1;
+    const int created = ErrorOf([&] { return (fd = CreateNew(temp)) >= 0; });
+    if (created == EEXIST) continue;
+    if (created != 0) return created;
+#ifndef _WIN32
+    // The new file takes the place of the old one with the old one's permissions;
+    // a failure leaves the usual ones, which is no reason to fail the run.
+    if (exists) (void)fchmod(fd, existing.st_mode & 07777);
+#endif
+    FILE* stream = nullptr;
+    const int error = ErrorOf([&] { return (stream = StreamOf(fd)) != nullptr; });
+    if (error != 0) {
+      CloseDescriptor(fd);
+      std::remove(temp.c_str());
+      return error;
+    }
+    *rFile = stream;
+    *rTemp = temp;
+    *rTarget = target;
+    SetPending(temp);
+    return 0;
+  }
+  return EEXIST;
+}
+
+int CommitWholeFile(const std::string& Temp, const std::string& Target) {
+  const int error = ReplaceByRename(Temp.c_str(), Target.c_str());
+  if (error == 0) ForgetPending(Temp);
+  return error;
+}
+
+void DiscardWholeFile(const std::string& Temp) {
+  std::remove(Temp.c_str());
+  ForgetPending(Temp);
+}
+
+int ReplaceByRename(const char* From, const char* To) {
+#ifdef _WIN32
+  // rename refuses an existing To on Windows.
+  if (MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
+  return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+#else
+  return ErrorOf([&] { return std::rename(From, To) == 0; });
+#endif
+}
