@@ -77,18 +77,17 @@ Errorc::Errorc()
       LogDest(AdmSA_LogToStderr),
       ErrDest(AdmSA_LogToStderr),
       LogHandle(nullptr),
-      FileName(nullptr) {}
+      FileName() {}
 
 Errorc::~Errorc() {
   if (LogHandle != nullptr) {
     LogDest = AdmSA_LogToStderr;
-    std::printf("%s messages have been logged to: %s\n", Title, FileName);
+    std::printf("%s messages have been logged to: %s\n", Title, FileName.get());
     std::fflush(stdout);
     std::fclose(LogHandle);
     LogHandle = nullptr;
   }
-  std::free(FileName);
-  FileName = nullptr;
+  FileName.reset();
 }
 
 FILE* Errorc::LogStream() const {
@@ -102,9 +101,7 @@ FILE* Errorc::LogStream() const {
 
 void Errorc::Init(const char* LogFile) {
   if (LogFile != nullptr) {
-    std::free(FileName);
-    FileName = strdup(LogFile);
-    if (FileName == nullptr) OutOfMemory(static_cast<long>(std::strlen(LogFile)) + 1);
+    FileName = CopyText(LogFile);
     int cause = 0;
     if (LogHandle == nullptr) {
       cause = ErrorOf([&] { return (LogHandle = std::fopen(LogFile, "a")) != nullptr; });

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "admsa_supp_text.h"
+
 enum LogType { AdmSA_LogToStderr = 0, AdmSA_LogToFile = 1 };
 enum ReportType { AdmSA_Log = 0, AdmSA_Error = 1 };
 
@@ -52,7 +54,7 @@ class Errorc {
   void EndLog();
 
   // The log file name given to Init, or null.
-  const char* LogFileName() const { return FileName; }
+  const char* LogFileName() const { return FileName.get(); }
   // Whether the report goes to the log file (it opened).
   bool LogsToFile() const { return LogDest == AdmSA_LogToFile; }
 
@@ -68,7 +70,7 @@ class Errorc {
   LogType LogDest;
   LogType ErrDest;
   FILE* LogHandle;
-  char* FileName;
+  OwnedText FileName;
 };
 
 // The one message log of the library, constructed when the library is loaded.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "admsa_supp.h"
+#include "admsa_supp_text.h"
 
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
@@ -33,12 +34,12 @@ class FMFile {
   // the run can release either kind of store through this class.
   virtual ~FMFile();
 
-  const char* fname() const { return fn; }
+  const char* fname() const { return fn.get(); }
   void setstatus(int s) { status = s; }
   int getstatus() const { return status; }
 
  private:
-  char* fn;
+  OwnedText fn;
   int status;
 };
 
@@ -108,7 +109,7 @@ class HumanFile : public FMFile {
 
   FILE* hFile;         // the open command file, or null
   char* wbuf;          // owned stream buffer of hFile, or null; released once hFile is closed
-  char* region;        // owned copy of the region name
+  OwnedText region;    // copy of the region name
   int werr;            // error number of the first failed write to hFile; 0 while none failed
   std::string temp;    // the file hFile writes until it is complete; empty when
                        // hFile writes the requested file directly

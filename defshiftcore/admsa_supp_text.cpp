@@ -3,6 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "admsa_errs.h"
+
+OwnedText CopyText(const char* text) {
+  OwnedText copy(strdup(text));
+  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(text)) + 1);
+  return copy;
+}
+
 Formatted::Formatted(const char* format, va_list args) {
   va_list again;
   va_copy(again, args);

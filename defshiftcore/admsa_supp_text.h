@@ -5,7 +5,22 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
 #include <vector>
+
+// Releases storage that the C library gave (malloc, strdup).
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// A text owned through FreeDeleter; null for none.
+using OwnedText = std::unique_ptr<char, FreeDeleter>;
+
+// An owned copy of text, which must not be null. A run that cannot get the
+// storage does not go on: message 4 is reported and the process ends (see
+// OutOfMemory in admsa_errs.h).
+OwnedText CopyText(const char* text);
 
 // The whole text that format makes of args, up to its first NUL, never cut and
 // never overrunning storage. Nearly every text fits an area of the object's own;
