@@ -64,6 +64,14 @@ namespace {
 const char kDashes80[] =
     "--------------------------------------------------------------------------------\n";
 
+// A rule, then "<Title> report <event>: " and the local time with its newline.
+void WriteStamp(FILE* out, const char* event) {
+  char now[32];
+  AscTime(std::time(nullptr), now);
+  std::fputs(kDashes80, out);
+  std::fprintf(out, "%s report %s: %s", Title, event, now);
+}
+
 // The text is formatted already: it goes out as it stands.
 void WriteLine(const char* text, size_t n, FILE* out) {
   std::fwrite(text, 1, n, out);
@@ -159,21 +167,16 @@ void Errorc::ReportFailure(int Cause, int num, ...) {
 void Errorc::EndLog() { WriteFooter(); }
 
 void Errorc::WriteBanner() {
-  char now[32];
-  AscTime(std::time(nullptr), now);
   FILE* out = LogStream();
-  std::fputs(kDashes80, out);
-  std::fprintf(out, "%s report started: %s", Title, now);
+  WriteStamp(out, "started");
   std::fprintf(out, "%s\n", Copyright);
   std::fputs(kDashes80, out);
 }
 
 void Errorc::WriteFooter() {
-  char now[32];
-  AscTime(std::time(nullptr), now);
   FILE* out = LogStream();
-  std::fputs(kDashes80, out);
-  std::fprintf(out, "%s report ended: %s\n\n", Title, now);
+  WriteStamp(out, "ended");
+  std::fputs("\n\n", out);
   std::fflush(out);
 }
 
