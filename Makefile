@@ -4,7 +4,7 @@ DEMO_BUILD ?= build-demo
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 
-.PHONY: all build demo test test-asan bench fuzz clean
+.PHONY: all build demo test test-asan bench fuzz clean windows test-windows
 
 all: build
 
@@ -35,6 +35,15 @@ bench: build
 # Bounded fuzzing of the migration and of the option scan.
 fuzz:
 	bash tests/fuzz/run.sh
+
+# The Windows builds, cross-compiled with MinGW-w64 (windows/build.sh): both
+# targets packed into out/defshift-win64/ and out/defshift-win32/, and the
+# x86_64 test suite run under Wine.
+windows:
+	JOBS=$(JOBS) bash windows/build.sh package
+
+test-windows:
+	JOBS=$(JOBS) bash windows/build.sh test
 
 clean:
 	rm -rf $(BUILD) $(DEMO_BUILD) $(ASAN_BUILD) build-fuzz

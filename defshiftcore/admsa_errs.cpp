@@ -212,11 +212,29 @@ const char* SystemErrorText(int ErrorNumber) {
 }
 
 void AscTime(std::time_t when, char (&out)[32]) {
+  // Formatted here rather than by strftime or asctime, so that the text is the
+  // same whatever the C runtime: not every one knows %e, and asctime writes into
+  // a buffer of its own without a bound.
+  static const char kDays[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::tm local{};
-  if (localtime_r(&when, &local) == nullptr ||
-      std::strftime(out, sizeof out, "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
+#if defined(_WIN32)
+  const bool known = localtime_s(&local, &when) == 0;
+#else
+  const bool known = localtime_r(&when, &local) != nullptr;
+#endif
+  // Only a time whose every part has its width can be written in 24 characters.
+  if (!known || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 || local.tm_mon > 11 ||
+      local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour < 0 || local.tm_hour > 23 ||
+      local.tm_min < 0 || local.tm_min > 59 || local.tm_sec < 0 || local.tm_sec > 60 ||
+      local.tm_year < 1000 - 1900 || local.tm_year > 9999 - 1900) {
     std::snprintf(out, sizeof out, "??? ??? ?? ??:??:?? ????\n");
+    return;
   }
+  std::snprintf(out, sizeof out, "%s %s %2d %02d:%02d:%02d %04d\n", kDays[local.tm_wday],
+                kMonths[local.tm_mon], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                local.tm_year + 1900);
 }
 
 void OutOfMemory(long bytes) {

@@ -9,6 +9,16 @@
 #include <cstdio>
 #include <ctime>
 
+// Checks the arguments of a printf-like function against its format. MinGW's
+// printf family, the one the library is built with, reads formats as GNU C does.
+#if defined(__MINGW32__)
+#define ADMSA_PRINTF(string_index, first_index) \
+  __attribute__((format(gnu_printf, string_index, first_index)))
+#else
+#define ADMSA_PRINTF(string_index, first_index) \
+  __attribute__((format(printf, string_index, first_index)))
+#endif
+
 #include "admsa_supp_text.h"
 
 enum LogType { AdmSA_LogToStderr = 0, AdmSA_LogToFile = 1 };
@@ -39,7 +49,7 @@ class Errorc {
   void Write(const char* Text);
   // One log line: to the log file, or to standard output on the console; a newline
   // is added. The text may be of any length.
-  void Report(const char* Format, ...) __attribute__((format(printf, 2, 3)));
+  void Report(const char* Format, ...) ADMSA_PRINTF(2, 3);
   // Numbered message num of ErrorText: its text (without number) to the log file
   // when there is one, and always "Error <num>: <text>" to standard error.
   // Numbers outside the table are reported as the closing entry.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "admsa_errs.h"
+
 // The transactions that the earlier release supplied with its own system, four
 // characters each, ended by a null entry. Definitions of these are not migrated.
 constexpr int kDeleteTransCount = 40;
@@ -21,7 +23,7 @@ extern const char UpdateTemplate[];    // class code, region, resource name; end
 extern const char UpdateTemplateRD[];  // region; ends in a blank
 
 // The whole text that Format makes of the arguments, whatever its length.
-std::string ScriptFormat(const char* Format, ...) __attribute__((format(printf, 1, 2)));
+std::string ScriptFormat(const char* Format, ...) ADMSA_PRINTF(1, 2);
 
 // Writes Line, escaped by ScriptEscape, and a newline to the command file hFile.
 // Every line of the command file goes through here, so that what the command

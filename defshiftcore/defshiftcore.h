@@ -6,7 +6,17 @@
 
 #include <cstdint>
 
-#if defined(DEFSHIFT_BUILDING)
+// On Windows, defshiftcore.def names what defshiftcore.dll exports, and a program
+// bound to the DLL imports the texts, which are data, by their import entries;
+// programs linked with the static library (DEFSHIFTCORE_STATIC) take them as
+// they are. Elsewhere the names are the ones left visible.
+#if defined(_WIN32)
+#if defined(DEFSHIFT_BUILDING) || defined(DEFSHIFTCORE_STATIC)
+#define DEFSHIFT_EXPORT
+#else
+#define DEFSHIFT_EXPORT __declspec(dllimport)
+#endif
+#elif defined(DEFSHIFT_BUILDING)
 #define DEFSHIFT_EXPORT __attribute__((visibility("default")))
 #else
 #define DEFSHIFT_EXPORT

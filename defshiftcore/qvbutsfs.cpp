@@ -120,6 +120,17 @@ class PCBSearch {
   std::set<uint64_t> seen_;
 };
 
+// What an address field of the request block carries for area: the address
+// itself where addresses are 32 bits, the area's token where they are wider.
+uint32_t AreaField(void* area) {
+#if QRLNT_AREA_TOKENS
+  return QRLAREA(area);
+#else
+  static_assert(sizeof area == sizeof CPRB.qrlqparmad, "an address fills an address field");
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(area));
+#endif
+}
+
 }  // namespace
 
 int16_t MakeReq(const char* FnCode, uint16_t ReqParmLen, void* ReqParm, uint16_t ReqDataLen,
@@ -129,13 +140,13 @@ int16_t MakeReq(const char* FnCode, uint16_t ReqParmLen, void* ReqParm, uint16_t
   if (FnCode != nullptr && FnCode[0] != '\0') funct = QrlCode(FnCode[0], FnCode[1]);
   CPRB.qrlfunct = funct;
   CPRB.qrlqparml = ReqParmLen;
-  CPRB.qrlqparmad = QRLAREA(ReqParm);
+  CPRB.qrlqparmad = AreaField(ReqParm);
   CPRB.qrlqdatal = ReqDataLen;
-  CPRB.qrlqdataad = QRLAREA(ReqData);
+  CPRB.qrlqdataad = AreaField(ReqData);
   CPRB.qrlrparml = RepParmLen;
-  CPRB.qrlrparmad = QRLAREA(RepParm);
+  CPRB.qrlrparmad = AreaField(RepParm);
   CPRB.qrlrdatal = RepDataLen;
-  CPRB.qrlrdataad = QRLAREA(RepData);
+  CPRB.qrlrdataad = AreaField(RepData);
   CPRB.qrltimeout = 0xFFFF;
   CPRB.qrlservnamlen = kNameLen;
   SetBlankFilled(CPRB.qrlserver, ServerName);

@@ -7,6 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace ctf {
 
 namespace {
@@ -194,12 +202,39 @@ int ImageWriter::Commit() {
     std::remove(temp_.c_str());
     return -1;
   }
-  if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
-    error_ = path_ + ": " + std::strerror(errno);
+  if (!MoveIntoPlace(temp_.c_str(), path_.c_str())) {
     std::remove(temp_.c_str());
     return -1;
   }
   return 0;
+}
+
+bool ImageWriter::MoveIntoPlace(const char* from, const char* to) {
+#if defined(_WIN32)
+  // rename does not replace an existing file there.
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) == 0) {
+    char text[256];
+    const DWORD code = GetLastError();
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       text, sizeof text, nullptr) == 0) {
+      std::snprintf(text, sizeof text, "cannot replace the file (system error %lu)",
+                    static_cast<unsigned long>(code));
+    }
+    std::string reason = text;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+      reason.pop_back();
+    }
+    error_ = path_ + ": " + reason;
+    return false;
+  }
+#else
+  if (std::rename(from, to) != 0) {
+    error_ = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+#endif
+  return true;
 }
 
 }  // namespace ctf

@@ -10,6 +10,16 @@
 #include <cstdio>
 #include <string>
 
+// MinGW's printf family, the one the stand-in is built with, reads formats as
+// GNU C does; the check of Fail's arguments follows it.
+#if defined(__MINGW32__)
+#define CTF_PRINTF(string_index, first_index) \
+  __attribute__((format(gnu_printf, string_index, first_index)))
+#else
+#define CTF_PRINTF(string_index, first_index) \
+  __attribute__((format(printf, string_index, first_index)))
+#endif
+
 namespace ctf {
 
 constexpr char kImageMagic[] = "CTFIMG01";
@@ -54,7 +64,7 @@ class ImageReader {
   const char* error() const { return error_.c_str(); }
 
  private:
-  void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Fail(const char* format, ...) CTF_PRINTF(2, 3);
 
   std::FILE* file_ = nullptr;
   std::string path_;
@@ -86,6 +96,9 @@ class ImageWriter {
  private:
   void Fail(const char* what);
   void Abandon();
+  // Moves the file from over the file to, which may exist. False with error()
+  // set when it cannot.
+  bool MoveIntoPlace(const char* from, const char* to);
 
   std::FILE* file_ = nullptr;
   std::string path_;

@@ -1,6 +1,7 @@
 // The stand-in File Manager client: QRSEND answers the requests of the
 // control-file store from control-file images in one folder, and QRLAREA hands
-// out the area tokens that the request block carries in its address fields.
+// out the area tokens that the request block carries in its address fields where
+// addresses are wider than those fields.
 #include "qrlnt/qrlnt.h"
 
 #include <cstring>
@@ -8,6 +9,8 @@
 #include "qrlnt/sfs_server.h"
 
 namespace {
+
+#if QRLNT_AREA_TOKENS
 
 // Tokens: the slot number (1 to kAreaSlots) in the low bits and the number of
 // the exchange in the others, so that a token kept past its QRSEND names nothing.
@@ -48,6 +51,21 @@ void EndExchange() {
   if ((g_areas.exchange << kSlotBits) >> kSlotBits != g_areas.exchange) g_areas.exchange = 1;
 }
 
+#else
+
+static_assert(sizeof(uintptr_t) == sizeof(uint32_t), "an address fits an address field");
+
+// The field holds the address of an area of size bytes; 0 is no area, which
+// only an empty area may be.
+bool Resolve(uint32_t address, uint16_t size, unsigned char** area) {
+  *area = reinterpret_cast<unsigned char*>(static_cast<uintptr_t>(address));
+  return address != 0 || size == 0;
+}
+
+void EndExchange() {}
+
+#endif  // QRLNT_AREA_TOKENS
+
 qrlnt::SfsServer& Server() {
   static qrlnt::SfsServer server;
   return server;
@@ -76,6 +94,7 @@ uint16_t Serve(QRL_CPRB* cprb) {
 
 }  // namespace
 
+#if QRLNT_AREA_TOKENS
 extern "C" QRLNT_EXPORT uint32_t QRLAREA(void* area) {
   if (area == nullptr) return 0;
   for (int i = 0; i < g_areas.used; ++i) {
@@ -85,8 +104,9 @@ extern "C" QRLNT_EXPORT uint32_t QRLAREA(void* area) {
   g_areas.area[g_areas.used] = area;
   return Token(g_areas.used++);
 }
+#endif
 
-extern "C" QRLNT_EXPORT uint32_t QRSEND(QRL_CPRB* cprb, uint32_t /*zero*/) {
+extern "C" QRLNT_EXPORT uint32_t QRLNT_CALL QRSEND(QRL_CPRB* cprb, uint32_t /*zero*/) {
   const uint16_t status = cprb != nullptr ? Serve(cprb) : qrlnt::kBadArea;
   EndExchange();
   return status;

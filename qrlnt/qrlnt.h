@@ -5,10 +5,12 @@
 // byte without padding, so the structures can be handed to any implementation of
 // the client library as they stand.
 //
-// Area tokens. The four address fields of the request block are 32 bits wide. On
-// a platform whose addresses are wider, a field carries an area token instead of
-// an address. The contract between a caller and any implementation of the client
-// library:
+// Area addresses. The four address fields of the request block are 32 bits wide.
+// On a platform whose addresses are 32 bits (QRLNT_AREA_TOKENS 0) a field holds
+// the address of its area itself, as every File Manager client expects, and the
+// library has no QRLAREA. On a platform whose addresses are wider
+// (QRLNT_AREA_TOKENS 1), a field carries an area token instead. The contract
+// between a caller and any implementation of the client library there:
 //  - QRLAREA(area) returns a non-zero token for a non-null area and 0 for null.
 //    Asking twice for the same area before the next QRSEND gives the same token.
 //  - A token stays valid until the next QRSEND returns; after that it names
@@ -27,10 +29,27 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(QRLNT_BUILDING)
+#if defined(QRLNT_BUILDING) && defined(_WIN32)
+#define QRLNT_EXPORT __declspec(dllexport)
+#elif defined(QRLNT_BUILDING)
 #define QRLNT_EXPORT __attribute__((visibility("default")))
 #else
 #define QRLNT_EXPORT
+#endif
+
+// The calling convention of QRSEND, the one place that names it. Empty, it is
+// the platform's C convention (cdecl on 32-bit Windows). A site whose client
+// library header declares QRSEND with another convention writes that here, for
+// instance
+//   #define QRLNT_CALL __stdcall
+// and builds against its own library (whose import entry is then QRSEND@8 on
+// 32-bit Windows). On 64-bit Windows there is only one convention.
+#define QRLNT_CALL
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define QRLNT_AREA_TOKENS 1
+#else
+#define QRLNT_AREA_TOKENS 0
 #endif
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
@@ -47,13 +66,13 @@ struct QRL_CPRB {
   uint16_t qrlfunct;    // two ASCII characters, first one in the high byte
   uint16_t qrltimeout;  // 0xFFFF: wait for the answer
   uint16_t qrlqparml;   // request parameter length
-  uint32_t qrlqparmad;  // request parameter area (token)
+  uint32_t qrlqparmad;  // request parameter area (address or token)
   uint16_t qrlqdatal;   // request data length
-  uint32_t qrlqdataad;  // request data area (token)
+  uint32_t qrlqdataad;  // request data area (address or token)
   uint16_t qrlrparml;   // reply parameter area: capacity in, length received out
-  uint32_t qrlrparmad;  // reply parameter area (token)
+  uint32_t qrlrparmad;  // reply parameter area (address or token)
   uint16_t qrlrdatal;   // reply data area: capacity in, length received out
-  uint32_t qrlrdataad;  // reply data area (token)
+  uint32_t qrlrdataad;  // reply data area (address or token)
   uint8_t qrl_reserved4[2];
   uint32_t qrlservrc;
   uint16_t qrlrepldplen;
@@ -127,6 +146,8 @@ static_assert(offsetof(QRL_CPRB, qrlserver) == 96, "qrlserver");
 static_assert(offsetof(QRL_CPRB, qrlreserved9) == 104, "qrlreserved9");
 static_assert(offsetof(QRL_CPRB, qrlorigin_lanid) == 116, "qrlorigin_lanid");
 static_assert(offsetof(QRL_CPRB, qrldest_lanid) == 124, "qrldest_lanid");
+static_assert(QRLNT_AREA_TOKENS || sizeof(void*) == sizeof(QRL_CPRB::qrlqparmad),
+              "without tokens an address field holds an address");
 
 static_assert(sizeof(SFS_PARMLIST_s) == 28, "parameter list size");
 static_assert(offsetof(SFS_PARMLIST_s, PCBName) == 2, "PCBName");
@@ -189,11 +210,13 @@ extern "C" {
 // lengths received. The low 16 bits of the result are the status: 0 for success,
 // otherwise two ASCII characters (see QrlCode). zero must be 0. The tokens of the
 // block become invalid when QRSEND returns.
-QRLNT_EXPORT uint32_t QRSEND(QRL_CPRB* cprb, uint32_t zero);
+QRLNT_EXPORT uint32_t QRLNT_CALL QRSEND(QRL_CPRB* cprb, uint32_t zero);
 
+#if QRLNT_AREA_TOKENS
 // The token of area for the address fields of the next request: non-zero for a
 // non-null area, 0 for null. See the contract above.
 QRLNT_EXPORT uint32_t QRLAREA(void* area);
+#endif
 
 }  // extern "C"
 

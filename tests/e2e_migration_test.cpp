@@ -4,7 +4,9 @@
 // the command interpreter reads (& | < > ^ % and quotes) or cannot carry at all
 // (control characters).
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -52,7 +54,7 @@ class MigrationTest : public ::testing::Test {
 
   ProgramRun Defshift(const std::vector<std::string>& args) { return dir_.Run(DEFSHIFT_BIN, args); }
 
-  std::string File(const std::string& name) { return MaskLocalTimes(ReadFile(dir_.Path(name))); }
+  std::string File(const std::string& name) { return MaskLocalTimes(ReadText(dir_.Path(name))); }
 
   // Checks that every line of the command file is one command whose text reaches
   // its program untouched, and is written escaped exactly when it needs to be;
@@ -180,6 +182,9 @@ TEST_F(MigrationTest, FailedRunLeavesTheEarlierCommandFile) {
 }
 
 TEST_F(MigrationTest, FullDiskFailsTheRun) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
+#else
   ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
   ASSERT_EQ(0, symlink("/dev/full", dir_.Path("full.cmd").c_str()));
   const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "DEMOREG", "-o", "full.cmd"});
@@ -194,6 +199,28 @@ TEST_F(MigrationTest, FullDiskFailsTheRun) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.Path("full.cmd")));
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
   EXPECT_EQ((std::vector<std::string>{"ORDENTRY.ctf", "full.cmd"}), dir_.Entries());
+#endif
+}
+
+// The command file and the log are text files: lines end in CR LF on Windows,
+// for the command interpreter, and in LF elsewhere.
+TEST_F(MigrationTest, TextFilesEndTheirLinesAsTheSystemDoes) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-l", "report.log"});
+  ASSERT_EQ(0, run.status) << run.err;
+#if defined(_WIN32)
+  const std::string kLineEnd = "\r\n";
+#else
+  const std::string kLineEnd = "\n";
+#endif
+  for (const char* name : {"migratetavo.cmd", "report.log"}) {
+    const std::string text = ReadFile(dir_.Path(name));
+    const int lines = Occurrences(text, "\n");
+    EXPECT_LT(50, lines) << name;
+    EXPECT_EQ(lines, Occurrences(text, kLineEnd)) << name;
+    EXPECT_EQ(kLineEnd.size() == 2 ? lines : 0, Occurrences(text, "\r")) << name;
+    EXPECT_EQ(kLineEnd, text.substr(text.size() - kLineEnd.size())) << name;
+  }
 }
 
 TEST_F(MigrationTest, EmptyControlFileGivesHeaderOnlyCommandFile) {
@@ -226,7 +253,7 @@ TEST_F(MigrationTest, ValuesReachTheProgramsExactlyAndControlCharactersAreRefuse
   ASSERT_NO_FATAL_FAILURE(Image("SPECIAL", dir_.Path("special.desc")));
   const ProgramRun run = Defshift({"-i", "SPECIAL", "-r", "DEMOREG", "-o", "special.cmd"});
   ASSERT_EQ(0, run.status) << run.err;
-  const std::string file = ReadFile(dir_.Path("special.cmd"));
+  const std::string file = ReadText(dir_.Path("special.cmd"));
   const std::string handed = Handed(file);
 
   const char* const expected[] = {
@@ -277,7 +304,7 @@ TEST_F(MigrationTest, EveryNameValueAndRegionReachesTheProgramsExactly) {
 
   using Args = std::vector<std::string>;
   std::vector<Args> commands;
-  const std::string handed = Handed(ReadFile(dir_.Path("table.cmd")));
+  const std::string handed = Handed(ReadText(dir_.Path("table.cmd")));
   for (size_t pos = 0, end; (end = handed.find('\n', pos)) != std::string::npos; pos = end + 1) {
     const std::string line = handed.substr(pos, end - pos);
     if (line.rfind("tavo", 0) != 0) continue;
@@ -317,7 +344,7 @@ TEST_F(MigrationTest, LongestRegionFitsEveryLine) {
   for (const std::string& region : {special, quotes}) {
     const ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", region, "-o", "long.cmd"});
     ASSERT_EQ(0, run.status) << run.err;
-    const std::string handed = Handed(ReadFile(dir_.Path("long.cmd")));
+    const std::string handed = Handed(ReadText(dir_.Path("long.cmd")));
     const size_t add = handed.find("\ntavoadd -c td ");
     ASSERT_NE(std::string::npos, add);
     std::vector<std::string> args;

@@ -111,10 +111,10 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
         EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed + header, 0)) << run.out;
       } else {
         EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed, 0)) << run.out;
-        EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.logf)).find(header));
+        EXPECT_NE(std::string::npos, ReadText(dir.Path(c.logf)).find(header));
         files.push_back(c.logf);
       }
-      EXPECT_NE(std::string::npos, ReadFile(dir.Path(c.outf)).find("for region 'REG' "));
+      EXPECT_NE(std::string::npos, ReadText(dir.Path(c.outf)).find("for region 'REG' "));
       files.push_back(c.outf);
     }
     std::sort(files.begin(), files.end());
@@ -132,12 +132,12 @@ TEST(OptionScanTest, AbsolutePathsAreValues) {
     const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", log ? "-l" : "-o", path});
     EXPECT_EQ(0, run.status);
     const std::string outf = log ? dir.Path("migratetavo.cmd") : path;
-    const std::string report = log ? ReadFile(path) : run.out;
+    const std::string report = log ? ReadText(path) : run.out;
     const std::string shown = log ? "migratetavo.cmd" : path;
     EXPECT_NE(std::string::npos,
               report.find("Source file: SRC\nOutput file: " + shown + "\nRegion: REG\n"))
         << report;
-    EXPECT_NE(std::string::npos, ReadFile(outf).find("for region 'REG' "));
+    EXPECT_NE(std::string::npos, ReadText(outf).find("for region 'REG' "));
     const std::vector<std::string> files =
         log ? std::vector<std::string>{"SRC.ctf", "migratetavo.cmd", "named.file"}
             : std::vector<std::string>{"SRC.ctf", "named.file"};
@@ -202,6 +202,46 @@ TEST(OptionScanTest, OneFileUnderTwoNamesIsRefusedAndAMissingLogIsExplained) {
   EXPECT_TRUE(Has(run.out, "Source file: SRC\nOutput file: migratetavo.cmd\nRegion: REG\n"));
   EXPECT_FALSE(Has(run.out, "messages have been logged to")) << run.out;
   EXPECT_EQ((std::vector<std::string>{"SRC.ctf", "migratetavo.cmd"}), dir.Entries());
+}
+
+// The process runner that all end-to-end tests stand on: every argument reaches
+// the program as it was given (on Windows the command line is quoted and split
+// again), the environment carries what the test puts in place, and a program
+// that cannot start is told apart from one that fails.
+TEST(ProcessRunnerTest, ArgumentsArriveExactly) {
+  const ScanFolder dir;
+  const std::vector<std::string> args = {
+      "a b",        "",
+      "q\"uote",    "back\\slash\\",
+      "tail\\\\\"", "\\\\server\\share\\",
+      "tab\there",  "x&y|z<1>^%PATH%",
+      "\"\"",
+  };
+  const ProgramRun run = dir.Defshift(args);
+  EXPECT_EQ(1, run.status);
+  std::string printed;
+  for (const std::string& arg : args)
+    printed += "Invalid option specified: '" + arg + "' (ignored)\n";
+  EXPECT_EQ(ProgramBanner() + printed +
+                "You must specify a source file for this command\n"
+                "You must specify a region name for this command\n",
+            run.out);
+}
+
+TEST(ProcessRunnerTest, EnvironmentAndStartFailures) {
+  const ScanFolder work;
+  const ScanFolder images;
+  std::ofstream(images.Path("ELSEWHE.ctf"), std::ios::binary) << "CTFIMG01";
+  // The image is only in the folder that QRLNT_SFSDIR names, not in the working folder.
+  ProgramRun run = RunProgram(DEFSHIFT_BIN, {"-i", "ELSEWHE", "-r", "REG"}, work.path(),
+                              {"QRLNT_SFSDIR=" + images.path()});
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(ReadText(work.Path("migratetavo.cmd")), "for region 'REG' "));
+
+  run = RunProgram(work.Path("no-such-program"), {}, work.path());
+  EXPECT_EQ(127, run.status);
+  EXPECT_EQ(0u, run.err.find(work.Path("no-such-program") + ": ")) << run.err;
+  EXPECT_EQ("", run.out);
 }
 
 }  // namespace

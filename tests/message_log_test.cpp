@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -42,7 +43,7 @@ TEST(MessageLogTest, LogFileIsAppendedAndErrorsStillReachTheConsole) {
 
   EXPECT_EQ("an earlier run\n" + ReportBanner() + "Reading CTF\n" + "Error during conversion.\n" +
                 "written as is" + ReportFooter(),
-            MaskLocalTimes(ReadFile(path)));
+            MaskLocalTimes(ReadText(path)));
   EXPECT_EQ("Error 33: Error during conversion.\n", c.err);
   EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", c.out);
 }
@@ -91,7 +92,7 @@ TEST(MessageLogTest, UnopenableLogFileLeavesTheReportOnTheConsole) {
                 "console\n" +
                 ReportBanner() + "Error 31: Could not open file for input.\n" + ReportFooter(),
             MaskLocalTimes(c.err));
-  EXPECT_EQ("", ReadFile(path));
+  EXPECT_EQ("", ReadText(path));
 }
 
 TEST(MessageLogTest, FailureNamesTheSystemsReason) {
@@ -119,7 +120,7 @@ TEST(MessageLogTest, ClosingLineOnlyWhenTheLogObjectGoes) {
   EXPECT_EQ("", during.out + during.err);
   const Captured closing = Capture([&log] { log.reset(); });
   EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", closing.out);
-  EXPECT_EQ(ReportBanner() + ReportFooter(), MaskLocalTimes(ReadFile(path)));
+  EXPECT_EQ(ReportBanner() + ReportFooter(), MaskLocalTimes(ReadText(path)));
 }
 
 TEST(MessageLogTest, LongMessagesArriveWhole) {
@@ -161,4 +162,34 @@ TEST(ErrorOfTest, ErrorNumberOfAFailedCallOrEio) {
             }));
   const std::string missing = TempPath("no folder") + "/file";
   EXPECT_EQ(ENOENT, ErrorOf([&missing] { return std::remove(missing.c_str()) == 0; }));
+}
+
+// Report and command file times: the 24-character calendar form with the day of
+// the month padded by a blank, the same whatever C runtime the library runs on.
+TEST(MessageLogTest, LocalTimesHaveTheCalendarFormEverywhere) {
+  struct Case {
+    int year, month, day, hour, minute, second;
+    const char* text;
+  };
+  const Case cases[] = {
+      {2026, 2, 5, 9, 3, 7, "Thu Feb  5 09:03:07 2026\n"},
+      {1997, 2, 20, 14, 5, 9, "Thu Feb 20 14:05:09 1997\n"},
+      {2000, 12, 31, 23, 59, 58, "Sun Dec 31 23:59:58 2000\n"},
+      {2024, 7, 1, 0, 0, 0, "Mon Jul  1 00:00:00 2024\n"},
+  };
+  for (const Case& c : cases) {
+    std::tm local{};
+    local.tm_year = c.year - 1900;
+    local.tm_mon = c.month - 1;
+    local.tm_mday = c.day;
+    local.tm_hour = c.hour;
+    local.tm_min = c.minute;
+    local.tm_sec = c.second;
+    local.tm_isdst = -1;
+    const std::time_t when = std::mktime(&local);
+    ASSERT_NE(static_cast<std::time_t>(-1), when) << c.text;
+    char text[32];
+    AscTime(when, text);
+    EXPECT_EQ(c.text, std::string(text));
+  }
 }

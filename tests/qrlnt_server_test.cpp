@@ -2,10 +2,9 @@
 // the control-file store end to end, and request by request where the store
 // never goes (order, areas, capacities).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -34,7 +33,7 @@ uint16_t Code(const char* two) { return QrlCode(two[0], two[1]); }
 
 class ImageServerTest : public testing::Test {
  protected:
-  void SetUp() override { setenv("QRLNT_SFSDIR", dir_.path().c_str(), 1); }
+  void SetUp() override { SetVariable("QRLNT_SFSDIR", dir_.path()); }
 
   std::string Path(const std::string& file) const { return dir_.Path(file); }
   void Put(const std::string& file, const std::string& bytes) const {
@@ -81,7 +80,7 @@ TEST_F(ImageServerTest, FilesThatAreNotImagesAreNotServed) {
   Put("LONGNAME9.ctf", ImageBytes({"P"}));
   Put("notes.txt", ImageBytes({"P"}));
   Put("A B.ctf", ImageBytes({"P"}));
-  ASSERT_EQ(0, mkdir(Path("DIR.ctf").c_str(), 0755));
+  ASSERT_TRUE(std::filesystem::create_directory(Path("DIR.ctf")));
   for (const char* name : {"LONGNAME9", "LONGNAME", "NOTES", "A", "DIR"}) {
     const Read read = ReadThrough(name);
     EXPECT_EQ(kNoPCB, static_cast<uint32_t>(read.rc)) << name;
@@ -126,7 +125,7 @@ TEST_F(ImageServerTest, DamagedImageFailsTheOpenWithTheReason) {
 }
 
 TEST_F(ImageServerTest, UnreadableFolderFailsTheConnect) {
-  setenv("QRLNT_SFSDIR", Path("missing").c_str(), 1);
+  SetVariable("QRLNT_SFSDIR", Path("missing"));
   const Read read = ReadThrough("CTL");
   EXPECT_EQ(-1, read.rc);
   EXPECT_NE(std::string::npos,
@@ -148,7 +147,9 @@ TEST_F(ImageServerTest, LargeImageIsStreamedAndAnImageCutWhileReadingEndsTheRead
   const Captured c = Capture([&] {
     ASSERT_EQ(0, store.openinfile());
     delete store.readrec();
-    ASSERT_EQ(0, truncate(Path("BIG.ctf").c_str(), 1000001));
+    std::error_code cut;
+    std::filesystem::resize_file(Path("BIG.ctf"), 1000001, cut);
+    ASSERT_FALSE(cut) << cut.message();
     size_t more = 0;
     while (InRec* r = store.readrec()) {
       ++more;
@@ -240,6 +241,7 @@ TEST_F(ImageProtocolTest, RequestsOutOfOrderOrMisaddressedAreRefused) {
   ASSERT_EQ(0, ConnectSFS(SfsName));
 }
 
+#if QRLNT_AREA_TOKENS
 TEST_F(ImageProtocolTest, AreaTokensNameAreasOnlyUntilTheNextRequest) {
   unsigned char a[8];
   unsigned char b[8];
@@ -269,5 +271,25 @@ TEST_F(ImageProtocolTest, AreaTokensNameAreasOnlyUntilTheNextRequest) {
   block.qrlrdataad = QRLAREA(a);
   EXPECT_EQ(0u, QRSEND(&block, 0) & 0xFFFF);
 }
+#else
+// Where addresses are 32 bits the address fields hold the areas' addresses.
+TEST_F(ImageProtocolTest, AddressFieldsHoldTheAreasThemselves) {
+  unsigned char a[8];
+  QRL_CPRB block;
+  std::memcpy(&block, &CPRB, sizeof block);
+  block.qrlfunct = Code("ET");
+  block.qrlqparml = sizeof PARMLIST;
+  block.qrlqparmad = 0;  // a parameter of 28 bytes without an area
+  block.qrlrparml = 0;
+  block.qrlrparmad = 0;
+  block.qrlrdatal = sizeof a;
+  block.qrlrdataad = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(a));
+  EXPECT_EQ(Code("BA"), QRSEND(&block, 0) & 0xFFFF);
+  EXPECT_EQ(0, +block.qrlrdatal);
+  block.qrlqparmad = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&PARMLIST));
+  block.qrlrdatal = sizeof a;
+  EXPECT_EQ(0u, QRSEND(&block, 0) & 0xFFFF);
+}
+#endif
 
 }  // namespace

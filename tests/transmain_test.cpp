@@ -30,6 +30,6 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
     EXPECT_EQ(-1, rc) << r.second;
     EXPECT_EQ(r.second, captured.out);
     EXPECT_EQ("Error 29: No conversion performed.\n", captured.err);
-    EXPECT_EQ("", ReadFile(out_path)) << r.second;
+    EXPECT_EQ("", ReadText(out_path)) << r.second;
   }
 }

@@ -39,6 +39,19 @@ void WarnIfNotServed(const char* image) {
                image, ctf::kImageExtension, ctf::kMaxServedName);
 }
 
+// Reads the next line of in, without its newline, into *line. False at the end
+// of the input (or on a read error) when nothing was read. A line may hold any
+// byte, NUL included, and be of any length.
+bool ReadLine(std::FILE* in, std::string* line) {
+  line->clear();
+  int c;
+  while ((c = std::getc(in)) != EOF) {
+    if (c == '\n') return true;
+    line->push_back(static_cast<char>(c));
+  }
+  return !line->empty();
+}
+
 int Build(const char* desc, const char* image) {
   const bool from_stdin = std::strcmp(desc, "-") == 0;
   const char* shown = from_stdin ? "stdin" : desc;
@@ -53,14 +66,10 @@ int Build(const char* desc, const char* image) {
     std::fprintf(stderr, "ctfimage: %s\n", out.error());
     rc = 1;
   }
-  char* text = nullptr;
-  size_t capacity = 0;
   long number = 0;
-  ssize_t got;
-  while (rc == 0 && (got = getline(&text, &capacity, in)) >= 0) {
+  std::string line;
+  while (rc == 0 && ReadLine(in, &line)) {
     ++number;
-    std::string line(text, static_cast<size_t>(got));
-    if (!line.empty() && line.back() == '\n') line.pop_back();
     std::string record;
     std::string error;
     const int parsed = ctfdesc::ParseLine(line, &record, &error);
@@ -73,7 +82,6 @@ int Build(const char* desc, const char* image) {
       rc = 1;
     }
   }
-  std::free(text);
   if (rc == 0 && std::ferror(in)) {
     std::fprintf(stderr, "ctfimage: %s: read error\n", shown);
     rc = 1;

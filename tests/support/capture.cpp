@@ -1,11 +1,18 @@
 #include "support/capture.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#if defined(_WIN32)
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
 
 Captured Capture(const std::function<void()>& call) {
   std::fflush(nullptr);
@@ -24,6 +31,28 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream all;
   all << in.rdbuf();
   return all.str();
+}
+
+std::string ReadText(const std::string& path) { return FoldLineEnds(ReadFile(path)); }
+
+std::string FoldLineEnds(std::string text) {
+#if defined(_WIN32)
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    text[kept++] = text[i];
+  }
+  text.resize(kept);
+#endif
+  return text;
+}
+
+void SetVariable(const char* name, const std::string& value) {
+#if defined(_WIN32)
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
 }
 
 std::string TempPath(const std::string& name) {

@@ -17,6 +17,14 @@ Captured Capture(const std::function<void()>& call);
 
 // The whole content of the file at path; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+// The whole content of the text file at path, as ReadFile, with every CR LF read
+// as LF on Windows, where text files end their lines in CR LF.
+std::string ReadText(const std::string& path);
+// text with every CR LF as LF on Windows; text itself elsewhere.
+std::string FoldLineEnds(std::string text);
+
+// Sets the environment variable name to value for the process.
+void SetVariable(const char* name, const std::string& value);
 
 // A path for a new file named after name (and the process) in the test's
 // temporary folder; any file already there is removed.

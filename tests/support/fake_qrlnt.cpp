@@ -26,6 +26,7 @@ State& state() {
   return s;
 }
 
+#if QRLNT_AREA_TOKENS
 uint32_t Token(int slot) { return (state().exchange << 5) | static_cast<uint32_t>(slot + 1); }
 
 // False for a token that names no area of this exchange.
@@ -39,6 +40,13 @@ bool Resolve(uint32_t token, void** area) {
   *area = state().areas[slot - 1];
   return true;
 }
+#else
+// The field holds the area's address.
+bool Resolve(uint32_t address, void** area) {
+  *area = reinterpret_cast<void*>(static_cast<uintptr_t>(address));
+  return true;
+}
+#endif
 
 std::vector<unsigned char> Bytes(const void* area, uint16_t len) {
   if (area == nullptr) return {};
@@ -109,6 +117,7 @@ std::string FakeRequest::pcb() const {
                      8);
 }
 
+#if QRLNT_AREA_TOKENS
 extern "C" uint32_t QRLAREA(void* area) {
   State& s = state();
   if (area == nullptr) return 0;
@@ -119,8 +128,9 @@ extern "C" uint32_t QRLAREA(void* area) {
   s.areas[s.used] = area;
   return Token(s.used++);
 }
+#endif
 
-extern "C" uint32_t QRSEND(QRL_CPRB* cprb, uint32_t zero) {
+extern "C" uint32_t QRLNT_CALL QRSEND(QRL_CPRB* cprb, uint32_t zero) {
   EXPECT_EQ(0u, zero);
   const uint32_t result = cprb != nullptr ? Serve(cprb) : QrlCode('B', 'A');
   State& s = state();

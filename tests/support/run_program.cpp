@@ -1,12 +1,9 @@
 #include "support/run_program.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +12,192 @@
 
 #include "support/capture.h"
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <thread>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 extern char** environ;
+#endif
+
+#if defined(_WIN32)
+
+namespace {
+
+// Quotes arg so that the C runtime of the program started splits the command
+// line back into arg: backslashes count only before a quote.
+std::string QuoteArgument(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+  std::string quoted = "\"";
+  for (size_t i = 0;; ++i) {
+    size_t backslashes = 0;
+    for (; i < arg.size() && arg[i] == '\\'; ++i) ++backslashes;
+    if (i == arg.size()) {
+      quoted.append(backslashes * 2, '\\');
+      break;
+    }
+    if (arg[i] == '"') {
+      quoted.append(backslashes * 2 + 1, '\\');
+    } else {
+      quoted.append(backslashes, '\\');
+    }
+    quoted.push_back(arg[i]);
+  }
+  quoted.push_back('"');
+  return quoted;
+}
+
+// The names of environment variables are compared without regard to case.
+bool SameName(const std::string& var, const std::string& name_eq) {
+  if (var.size() < name_eq.size()) return false;
+  for (size_t i = 0; i < name_eq.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(var[i])) !=
+        std::tolower(static_cast<unsigned char>(name_eq[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The environment block of the program: the test's own with env in place.
+std::string EnvironmentBlock(const std::vector<std::string>& env) {
+  std::string block;
+  char* const all = GetEnvironmentStringsA();
+  for (const char* e = all; e != nullptr && *e != '\0'; e += std::strlen(e) + 1) {
+    const std::string var = e;
+    // Entries such as "=C:=C:\\" name drives' folders; their names start at 1.
+    const std::string name = var.substr(0, var.find('=', 1) + 1);
+    bool replaced = false;
+    for (const std::string& mine : env) replaced = replaced || SameName(mine, name);
+    if (!replaced) block += var + '\0';
+  }
+  if (all != nullptr) FreeEnvironmentStringsA(all);
+  for (const std::string& mine : env) block += mine + '\0';
+  block += '\0';
+  return block;
+}
+
+std::string SystemMessage(DWORD code) {
+  char text[256];
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                     text, sizeof text, nullptr) == 0) {
+    std::snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(code));
+  }
+  std::string message = text;
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+// Reads the pipe to its end into *sink.
+void DrainPipe(HANDLE pipe, std::string* sink) {
+  char buf[4096];
+  DWORD n = 0;
+  while (ReadFile(pipe, buf, sizeof buf, &n, nullptr) && n > 0) sink->append(buf, n);
+}
+
+// A handle closed when it goes.
+class Handle {
+ public:
+  Handle() = default;
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE* out() { return &h_; }
+  HANDLE get() const { return h_; }
+  void Close() {
+    if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    h_ = nullptr;
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+}  // namespace
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& dir, const std::vector<std::string>& env) {
+  ProgramRun run;
+  std::string command = QuoteArgument(program);
+  for (const std::string& arg : args) command += " " + QuoteArgument(arg);
+  std::string block = EnvironmentBlock(env);
+
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  Handle out_read, out_write, err_read, err_write, null_in;
+  if (!CreatePipe(out_read.out(), out_write.out(), &inherit, 0) ||
+      !CreatePipe(err_read.out(), err_write.out(), &inherit, 0)) {
+    return run;
+  }
+  // Only the program's ends are inherited.
+  SetHandleInformation(out_read.get(), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(err_read.get(), HANDLE_FLAG_INHERIT, 0);
+  *null_in.out() = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr);
+  if (null_in.get() == INVALID_HANDLE_VALUE) return run;
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null_in.get();
+  startup.hStdOutput = out_write.get();
+  startup.hStdError = err_write.get();
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, &block[0],
+                      dir.c_str(), &startup, &process)) {
+    run.status = 127;
+    run.err = program + ": " + SystemMessage(GetLastError()) + "\n";
+    return run;
+  }
+  CloseHandle(process.hThread);
+  // The program holds the write ends now; the pipes end when it does.
+  out_write.Close();
+  err_write.Close();
+  null_in.Close();
+  // Both pipes at once: reading only one could leave the program blocked on the other.
+  std::thread err_reader(DrainPipe, err_read.get(), &run.err);
+  DrainPipe(out_read.get(), &run.out);
+  err_reader.join();
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  if (GetExitCodeProcess(process.hProcess, &code)) run.status = static_cast<int>(code);
+  CloseHandle(process.hProcess);
+  run.out = FoldLineEnds(run.out);
+  run.err = FoldLineEnds(run.err);
+  return run;
+}
+
+ScratchFolder::ScratchFolder() {
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) {
+    ADD_FAILURE() << "no temporary folder: " << ec.message();
+    return;
+  }
+  static unsigned serial = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path path =
+        base / ("defshift_e2e." + std::to_string(GetCurrentProcessId()) + "." +
+                std::to_string(GetTickCount64() % 100000) + "." + std::to_string(++serial));
+    if (std::filesystem::create_directory(path, ec)) {
+      path_ = path.generic_string();
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a folder in " << base.string() << ": " << ec.message();
+}
+
+#else
 
 namespace {
 
@@ -132,6 +314,8 @@ ScratchFolder::ScratchFolder() {
   }
   path_ = pattern;
 }
+
+#endif  // _WIN32
 
 ScratchFolder::~ScratchFolder() {
   if (path_.empty()) return;

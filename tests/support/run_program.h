@@ -16,7 +16,8 @@ struct ProgramRun {
 // Runs program with args (argv[1] onwards) in the folder dir, with standard input
 // empty and both output streams captured. The environment is the test's own with
 // each "NAME=VALUE" of env put in place of any variable of that name. Blocks until
-// the program ends.
+// the program ends. On Windows, where a program's text output ends its lines in
+// CR LF, out and err have each CR LF as LF.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& dir, const std::vector<std::string>& env = {});
 
