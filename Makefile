@@ -28,9 +28,10 @@ test: build
 test-asan:
 	bash tests/asan.sh $(ASAN_BUILD) $(JOBS)
 
-# Migration time and memory for large generated control files.
+# Migration time and memory for large generated control files; BENCH_BEFORE=FOLDER
+# measures another build beside this one (bench/README.md).
 bench: build
-	bash bench/run.sh $(BUILD)
+	bash bench/run.sh $(BUILD) $(BENCH_BEFORE)
 
 # Bounded fuzzing of the migration and of the option scan.
 fuzz:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Migration time and memory for large generated control files (make bench).
 #
-#   bash bench/run.sh [BUILD]
+#   bash bench/run.sh [BUILD [BEFORE]]
 #
 # For each size (BENCH_SIZES, default 10000 100000 1000000 records) it writes a
 # control-file image with bench/gen_image, migrates it with the built defshift,
@@ -9,6 +9,12 @@
 # processor time and the peak resident memory of the best of BENCH_RUNS runs
 # (default 2: the machine may be shared); then the ratio of the 1,000,000 time to
 # the 100,000 time.
+#
+# BEFORE (or BENCH_BEFORE), a second build folder, is measured beside BUILD on the
+# same images, the runs of the two taking turns so that both see the same load of
+# the machine; each size then has a line for either build and one with the
+# ratios of BUILD to BEFORE. The image generator and the wrapper of BUILD serve
+# both.
 #
 # The command file and the log of the 100,000-record run, with their times masked,
 # must match the checksums in bench/reference_100000.sha256: a faster run that
@@ -22,6 +28,14 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${1:-build}
 case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+BEFORE=${2:-${BENCH_BEFORE:-}}
+if [ -n "$BEFORE" ]; then
+  case "$BEFORE" in /*) ;; *) BEFORE="$ROOT/$BEFORE" ;; esac
+  if [ ! -x "$BEFORE/defshift/defshift" ]; then
+    echo "bench: $BEFORE/defshift/defshift is missing; build it first" >&2
+    exit 1
+  fi
+fi
 SIZES=${BENCH_SIZES:-10000 100000 1000000}
 RUNS=${BENCH_RUNS:-2}
 REFERENCE="$ROOT/bench/reference_100000.sha256"
@@ -45,52 +59,81 @@ masked() {
   sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/' "$1"
 }
 
-# One migration of the image in $1/images; prints "wall rss_kb status cpu".
+# One migration of the image in $1/../images by the defshift of build $2; prints
+# "wall rss_kb status cpu".
 migrate() {
   (
     cd "$1"
     rm -f out.cmd out.log
-    QRLNT_SFSDIR=images "$MEASURE" result "$DEFSHIFT" -i BENCH -r BENCHREG -o out.cmd -l out.log \
-      >stdout.txt 2>stderr.txt
+    QRLNT_SFSDIR=../images "$MEASURE" result "$2/defshift/defshift" -i BENCH -r BENCHREG \
+      -o out.cmd -l out.log >stdout.txt 2>stderr.txt
     cat result
   )
+}
+
+# The line of one build: size, label, then its best "wall rss_kb cpu".
+row() {
+  read -r seconds rss_kb cpu <<<"$3"
+  awk -v n="$1" -v l="$2" -v s="$seconds" -v c="$cpu" -v kb="$rss_kb" 'BEGIN {
+    printf "%-10d %-7s %9.2f %11.2f %9.2f %13.1f %13.0f\n", n, l, s, s * 1e6 / n, c, kb / 1024,
+      kb * 1024 / n
+  }'
 }
 
 status=0
 declare -A wall
 mix=""
-printf '%-10s %9s %11s %9s %13s %13s\n' records "wall s" "us/record" "cpu s" "peak RSS MB" \
-  "RSS B/record"
+builds=(after)
+[ -n "$BEFORE" ] && builds=(before after)
+printf '%-10s %-7s %9s %11s %9s %13s %13s\n' records build "wall s" "us/record" "cpu s" \
+  "peak RSS MB" "RSS B/record"
 for n in $SIZES; do
   dir="$WORK/$n"
   mkdir -p "$dir/images"
   mix=$("$GEN" "$n" "$dir/images/BENCH.ctf")
-  best=""
-  for ((run = 1; run <= RUNS; run++)); do
-    read -r seconds rss_kb code cpu < <(migrate "$dir") || true
-    if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/out.log" 2>/dev/null ||
-      [ ! -s "$dir/out.cmd" ]; then
-      echo "bench: the migration of $n records failed (status $code); see $dir" >&2
-      status=1
-      best=""
-      break
-    fi
-    if [ -z "$best" ] || awk -v a="$seconds" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
-      best="$seconds $rss_kb $cpu"
-    fi
+  declare -A best=()
+  failed=0
+  for ((run = 1; run <= RUNS && failed == 0; run++)); do
+    for b in "${builds[@]}"; do
+      folder=$BUILD
+      [ "$b" = before ] && folder=$BEFORE
+      mkdir -p "$dir/$b"
+      read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder") || true
+      if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/$b/out.log" 2>/dev/null ||
+        [ ! -s "$dir/$b/out.cmd" ]; then
+        echo "bench: the migration of $n records by $folder failed (status $code); see $dir/$b" >&2
+        status=1
+        failed=1
+        break
+      fi
+      prev=${best[$b]:-}
+      if [ -z "$prev" ] || awk -v a="$seconds" -v b="${prev%% *}" 'BEGIN { exit !(a < b) }'; then
+        best[$b]="$seconds $rss_kb $cpu"
+      fi
+    done
   done
   # The image is large and read once per run; of the outputs only the 100,000-record
   # ones are compared.
   rm -rf "$dir/images"
-  [ "$n" = 100000 ] || rm -f "$dir/out.cmd" "$dir/out.log"
-  [ -n "$best" ] || continue
-  read -r seconds rss_kb cpu <<<"$best"
-  wall[$n]=$seconds
-  awk -v n="$n" -v s="$seconds" -v c="$cpu" -v kb="$rss_kb" 'BEGIN {
-    printf "%-10d %9.2f %11.2f %9.2f %13.1f %13.0f\n", n, s, s * 1e6 / n, c, kb / 1024, kb * 1024 / n
-  }'
+  [ "$n" = 100000 ] || rm -f "$dir"/*/out.cmd "$dir"/*/out.log
+  [ "$failed" = 0 ] || continue
+  for b in "${builds[@]}"; do
+    label=$b
+    [ -n "$BEFORE" ] || label=-
+    row "$n" "$label" "${best[$b]}"
+  done
+  wall[$n]=${best[after]%% *}
+  if [ -n "$BEFORE" ]; then
+    read -r s1 r1 c1 <<<"${best[after]}"
+    read -r s0 r0 c0 <<<"${best[before]}"
+    awk -v n="$n" -v s1="$s1" -v s0="$s0" -v c1="$c1" -v c0="$c0" -v r1="$r1" -v r0="$r0" 'BEGIN {
+      printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, "ratio", (s0 > 0 ? s1 / s0 : 0), "",
+        (c0 > 0 ? c1 / c0 : 0), (r0 > 0 ? r1 / r0 : 0), ""
+    }'
+  fi
 done
 echo "mix of ${mix%%:*}: ${mix#*: }"
+[ -n "$BEFORE" ] && echo "before: $BEFORE; after: $BUILD; ratio: after / before"
 echo "best of $RUNS runs; load average $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
 
 if [ -n "${wall[1000000]:-}" ] && [ -n "${wall[100000]:-}" ]; then
@@ -98,8 +141,8 @@ if [ -n "${wall[1000000]:-}" ] && [ -n "${wall[100000]:-}" ]; then
     printf "time ratio 1,000,000 / 100,000 records: %.2f (linear: 10)\n", (b > 0 ? a / b : 0) }'
 fi
 
-if [ -f "$WORK/100000/out.log" ]; then
-  sums=$(cd "$WORK/100000" && for f in out.cmd out.log; do
+if [ -f "$WORK/100000/after/out.log" ]; then
+  sums=$(cd "$WORK/100000/after" && for f in out.cmd out.log; do
     printf '%s  %s\n' "$(masked "$f" | sha256sum | cut -d' ' -f1)" "$f"
   done)
   if [ "${BENCH_RECORD:-0}" = 1 ]; then
@@ -113,7 +156,7 @@ if [ -f "$WORK/100000/out.log" ]; then
   else
     echo "bench: the 100,000-record outputs differ from the reference (times masked):" >&2
     diff <(printf '%s\n' "$sums") "$REFERENCE" >&2 || true
-    echo "bench: outputs kept in $WORK/100000" >&2
+    echo "bench: outputs kept in $WORK/100000/after" >&2
     status=1
   fi
 fi

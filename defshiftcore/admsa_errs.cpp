@@ -61,6 +61,11 @@ Errorc Error;
 
 namespace {
 
+// The stream buffer of the log file, which stays open until the library is
+// unloaded: a report of a large control file holds a line or two for every record,
+// and the C library's own buffer would send them to the file a few at a time.
+char g_log_buffer[64 * 1024];
+
 const char kDashes80[] =
     "--------------------------------------------------------------------------------\n";
 
@@ -113,6 +118,7 @@ void Errorc::Init(const char* LogFile) {
     int cause = 0;
     if (LogHandle == nullptr) {
       cause = ErrorOf([&] { return (LogHandle = std::fopen(LogFile, "a")) != nullptr; });
+      if (LogHandle != nullptr) std::setvbuf(LogHandle, g_log_buffer, _IOFBF, sizeof g_log_buffer);
     }
     if (LogHandle != nullptr) {
       LogDest = AdmSA_LogToFile;

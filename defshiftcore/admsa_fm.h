@@ -104,11 +104,12 @@ class HumanFile : public FMFile {
   // Writes one line unless an earlier write failed; keeps the failure.
   void WriteLine(const std::string& Line);
 
-  // Closes hFile, then releases its stream buffer; 0, or EOF when the close failed.
+  // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
 
   FILE* hFile;         // the open command file, or null
-  char* wbuf;          // owned stream buffer of hFile, or null; released once hFile is closed
+  char* wbuf;          // the shared stream buffer while hFile uses it, or null; given back
+                       // once hFile is closed
   OwnedText region;    // copy of the region name
   int werr;            // error number of the first failed write to hFile; 0 while none failed
   std::string temp;    // the file hFile writes until it is complete; empty when

@@ -24,6 +24,13 @@ const char kEchoDashes[] =
 // is slower again, once it no longer stays in the processor's cache.
 constexpr size_t kStreamBuffer = 64 * 1024;
 
+// The stream buffer of the command file, taken once for the process: a process
+// that writes many command files (a test, the fuzzer) would otherwise take fresh
+// memory for each. One open command file uses it at a time; another one open at
+// the same time keeps its stream's own buffer.
+char g_stream_buffer[kStreamBuffer];
+bool g_stream_buffer_taken = false;
+
 const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""; }
 
 }  // namespace
@@ -46,7 +53,7 @@ int HumanFile::CloseStream() {
   const int result = std::fclose(hFile);
   const int error = errno;  // the close's, for closefile
   hFile = nullptr;
-  std::free(wbuf);
+  if (wbuf != nullptr) g_stream_buffer_taken = false;
   wbuf = nullptr;
   errno = error;
   return result;
@@ -60,12 +67,11 @@ int HumanFile::openoutfile() {
     Error.ReportFailure(error, 1, fname(), error);
     return 1;
   }
-  wbuf = static_cast<char*>(std::malloc(kStreamBuffer));
-  if (wbuf == nullptr) OutOfMemory(static_cast<long>(kStreamBuffer));
   // A stream that refuses the buffer keeps its own: slower, but just as correct.
-  if (std::setvbuf(hFile, wbuf, _IOFBF, kStreamBuffer) != 0) {
-    std::free(wbuf);
-    wbuf = nullptr;
+  if (!g_stream_buffer_taken &&
+      std::setvbuf(hFile, g_stream_buffer, _IOFBF, sizeof g_stream_buffer) == 0) {
+    wbuf = g_stream_buffer;
+    g_stream_buffer_taken = true;
   }
   setstatus(1);
   writeheader();

@@ -4,17 +4,27 @@
 //
 // Ownership, on which every other module relies:
 //  - A Buffer owns its storage; storage grows to exactly the size asked for and
-//    never shrinks.
+//    never shrinks. Storage lent to a buffer (lend) stays its lender's.
 //  - A list owns neither its nodes nor its items: destroying a list releases
 //    nothing, and a copy of a list shares the nodes of the list it was copied from.
-//    Records and definitions kept in lists therefore live until the process ends.
+//  - The records that readinall files live in the Config's store and go with the
+//    Config; the definitions, pairs and texts that the translation makes live in
+//    the Forcfg's store and go with the Forcfg. Every node of their lists lives in
+//    the same store. Records and definitions that a caller makes itself and adds
+//    to a list are the caller's; the nodes of a list without a store live until
+//    the process ends.
 #ifndef DEFSHIFTCORE_ADMSA_SUPP_H_
 #define DEFSHIFTCORE_ADMSA_SUPP_H_
+
+#include <cstddef>
+
+#include "admsa_arena.h"
 
 struct Tabl;
 struct Entry;
 
-// A growable byte buffer. Invariant: len() <= capacity after every operation.
+// A growable byte buffer. Invariant: len() <= capacity after every operation on
+// storage of its own.
 class Buffer {
  public:
   Buffer();
@@ -29,14 +39,24 @@ class Buffer {
   void setto(const void* data, int len);
   // Appends len bytes from data, which must not lie in this buffer's storage.
   void concat(const void* data, int len);
+  // Makes the buffer hold the len bytes at storage without owning them: they are
+  // lent by something that outlives the buffer (an Arena, a constant text). The
+  // buffer never writes to them nor releases them; the first setto or concat that
+  // changes its bytes moves them to storage of its own (shortening in place only
+  // changes the length). Storage the buffer owned is released first.
+  void lend(const void* storage, int len);
 
   unsigned char* data() const { return buf; }
   int len() const { return dlen; }
 
  protected:
-  unsigned char* buf;  // owned; null when there is no storage
+  // Releases the storage when it is the buffer's own.
+  void ReleaseStorage();
+
+  unsigned char* buf;  // the storage; null when there is none
   int dlen;            // data bytes held
-  int blen;            // size of the storage
+  int blen;            // size of the storage when the buffer owns it; 0 when it owns
+                       // none (no storage, or storage lent to it)
 };
 
 // A NUL-terminated text held in a Buffer: len() is the text length plus 1 once set.
@@ -53,7 +73,8 @@ class BufStr : public Buffer {
   char* data() const { return reinterpret_cast<char*>(buf); }
 };
 
-// An attribute name (one) and its value (two); the pair owns both texts.
+// An attribute name (one) and its value (two); the pair owns both texts, except
+// those that a store lends it (Forcfg::NewPair).
 struct BPair {
   BufStr one;
   BufStr two;
@@ -78,7 +99,7 @@ struct ListI {
 class List {
  public:
   List();
-  List(const List& other);  // shares other's nodes and items
+  List(const List& other);  // shares other's nodes and items, and their store
   List& operator=(const List&) = delete;
   ~List();
 
@@ -91,6 +112,13 @@ class List {
   // The removal hook run on each node by the destructor; it does nothing.
   virtual void rm(void* node);
 
+  // Nodes added from now on come from store, which must outlive every node (null:
+  // from blocks that live until the process ends, as without a store).
+  void NodesFrom(Arena* store) { store_ = store; }
+  // Drops every node without releasing it: the list reads empty. For a store
+  // that is about to release the nodes; copies still sharing them must not be read.
+  void Forget();
+
  protected:
   ListI* base;  // first node; null when empty
 
@@ -98,6 +126,7 @@ class List {
   ListI* tail_;           // the last node, or a node before it; null when empty
   mutable ListI* seen_;   // the node that get reached last, or null
   mutable int seen_num_;  // its number, from 1
+  Arena* store_;          // where new nodes come from, or null
 };
 
 class Rec;
@@ -143,6 +172,8 @@ class InRec : public Buffer {
 class Rec : public Buffer {
  public:
   Rec(const void* data, int len);
+  // A record made in a store: it holds the len bytes at storage, lent by the store.
+  static Rec* Lent(Arena* store, const void* storage, int len);
 
   // A new Buffer, owned by the caller: the len bytes of field fid as defined by the
   // layout of table tid, taken from this record (packed by the layout of table
@@ -161,7 +192,28 @@ class Rec : public Buffer {
 class Config {
  public:
   static const int kTables = 10;
+
+  // Ten empty tables whose nodes come from the Config's stores.
+  Config();
+  // Releases every record that AddRecord made, and every node.
+  ~Config();
+  Config(const Config&) = delete;
+  Config& operator=(const Config&) = delete;
+
+  // Files a copy of the len bytes at data as a new record at the end of table t
+  // (0 to kTables - 1; nothing is filed for another t). The record lives as long as
+  // the Config, or until Release(t).
+  void AddRecord(int t, const void* data, int len);
+  // Releases the records and nodes of table t, which then reads empty; records a
+  // caller made itself and added stay the caller's.
+  void Release(int t);
+
   ListR tab[kTables];
+
+ private:
+  // One store for each table, so that a table whose records are no longer needed
+  // can go back on its own.
+  Arena store_[kTables];
 };
 
 // The translated definitions, one list per resource class.
@@ -183,7 +235,30 @@ class Forcfg {
   // The definitions of class i, sharing the nodes of the class list.
   ListLP stanza(int i) const;
 
+  // A new empty definition made in the Forcfg's store, its nodes from there too;
+  // it lives as long as the Forcfg and must not be deleted.
+  ListBP* NewDefinition();
+  // A new definition as NewDefinition makes it, holding n pairs as NewPair makes
+  // them, from the name, value and value length of each of pairs[0] to pairs[n - 1].
+  struct PairText {
+    const char* name;
+    const char* value;
+    size_t len;
+  };
+  ListBP* NewDefinition(const PairText* pairs, int n);
+  // A new pair made in the Forcfg's store, with the same lifetime: its name is the
+  // text name, which must outlive the Forcfg (the attribute names of the rule
+  // tables), lent to it; its value a copy of the len characters at value, lent by
+  // the store. A change of either text gives the pair storage of its own, which is
+  // not released: the pairs of a Forcfg are read, not changed.
+  BPair* NewPair(const char* name, const char* value, size_t len);
+  // The bytes the Forcfg's store holds.
+  size_t held() const { return store_.held(); }
+
   ListLP stz[kClasses];
+
+ private:
+  Arena store_;
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_SUPP_H_

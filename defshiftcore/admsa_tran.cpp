@@ -8,6 +8,7 @@
 
 #include "admsa_errs.h"
 #include "admsa_progress.h"
+#include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
 
 Conversion::Conversion(const char* reg) : infile(nullptr), outfile(nullptr), region(reg) {}
@@ -44,7 +45,10 @@ int Conversion::start() {
   }
   Config* conf = readinall();
   infile->closefile();
-  Forcfg* nconf = new Forcfg(conf);
+  // The records go back table by table as the translation finishes with them,
+  // and the last of them before the command file is written.
+  Forcfg* nconf = new Forcfg;
+  TranslateAndRelease(TTable, conf, nconf);
   delete conf;
   if (outfile->openoutfile() != 0) {
     Error.Report(32);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +17,6 @@ constexpr int kSlots = 5;          // destinations one record may feed
 constexpr int kResourceLen = 20;   // CurrentResource: 19 characters and a terminator
 constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
 
-void Discard(ListBP* definition) {
-  for (int i = 1; BPair* pair = definition->get(i); ++i) delete pair;
-  delete definition;
-}
-
 // One translation pass. Its members hold the rule set, record and rule that it is
 // applying, so that each step reads them rather than taking them along.
 // CurrentResource outlives records and rule sets: it holds the last key taken,
@@ -33,7 +27,10 @@ class Pass {
     std::memset(CurrentResource, 0, sizeof CurrentResource);
   }
 
-  void Run(const TTableRow* table, const Config* conf) {
+  // Runs the rule sets of table over the records of conf. When spent is conf
+  // itself, the records of each table are released once no later rule set reads
+  // them.
+  void Run(const TTableRow* table, const Config* conf, Config* spent) {
     for (row_ = table; row_->trans != nullptr; ++row_) {
       const int sftab = row_->sftab;
       Error.Report("\n Translating source table: %s",
@@ -45,22 +42,38 @@ class Pass {
       other_.assign(rules, Located{});
       const ListR& records = conf->tab[row_->sdtab];
       for (int i = 1; (rec_ = records.get(i)) != nullptr; ++i) Record();
+      if (spent != nullptr && !ReadLater(row_ + 1, row_->sdtab)) spent->Release(row_->sdtab);
     }
   }
 
  private:
-  // The definition one destination class of the running record is building.
-  struct Slot {
-    ListBP* curl = nullptr;                     // made when the slot takes its first pair
-    int dstz = -1;                              // the class; -1 while the slot is free
-    std::vector<std::pair<int, BPair*>> pairs;  // the pairs of curl in order, by NameKey
+  // An attribute of the definition a slot is building.
+  struct Pending {
+    int key = 0;            // NameKey of the name
+    const char* name = "";  // the prednames name
+    std::string value;
+  };
 
-    // The pair of the definition whose name has NameKey key, or null.
-    BPair* Find(int key) const {
-      for (const std::pair<int, BPair*>& placed : pairs) {
-        if (placed.first == key) return placed.second;
+  // The definition one destination class of the running record is building. It
+  // is made in the Forcfg's store only when its record is committed, so that a
+  // rejected record leaves nothing behind there. The pending attributes keep
+  // their storage from record to record.
+  struct Slot {
+    int dstz = -1;                 // the class; -1 while the slot is free
+    size_t used = 0;               // pending attributes of the running record
+    std::vector<Pending> pending;  // the attributes in order; the first used are set
+
+    // The attribute whose name has NameKey key, or null.
+    Pending* Find(int key) {
+      for (size_t i = 0; i < used; ++i) {
+        if (pending[i].key == key) return &pending[i];
       }
       return nullptr;
+    }
+    // A new attribute at the end, its storage reused where there is some.
+    Pending* Add() {
+      if (used == pending.size()) pending.emplace_back();
+      return &pending[used++];
     }
   };
 
@@ -81,18 +94,28 @@ class Pass {
       if (!Rule()) break;
     }
     for (Slot& slot : curls_) {
-      if (slot.curl != nullptr) {
-        if (coffin_ == 0 && slot.dstz >= 0 && !slot.pairs.empty()) {
-          out_->add(slot.dstz, slot.curl);
-          progress::Count(progress::kTranslated);
-        } else {
-          Discard(slot.curl);
-        }
-      }
-      slot.curl = nullptr;
+      if (coffin_ == 0 && slot.dstz >= 0 && slot.used > 0) Commit(slot);
       slot.dstz = -1;
-      slot.pairs.clear();
+      slot.used = 0;
     }
+  }
+
+  void Commit(const Slot& slot) {
+    texts_.clear();
+    for (size_t i = 0; i < slot.used; ++i) {
+      const Pending& p = slot.pending[i];
+      texts_.push_back({p.name, p.value.data(), p.value.size()});
+    }
+    out_->add(slot.dstz, out_->NewDefinition(texts_.data(), static_cast<int>(texts_.size())));
+    progress::Count(progress::kTranslated);
+  }
+
+  // Whether a rule set from row on reads the records of table sdtab.
+  static bool ReadLater(const TTableRow* row, int sdtab) {
+    for (; row->trans != nullptr; ++row) {
+      if (row->sdtab == sdtab) return true;
+    }
+    return false;
   }
 
   // Reads field fid of the record, through the layouts of the running rule set,
@@ -102,12 +125,16 @@ class Pass {
   // reported, again for every record.
   bool Read(int fid, Located* at, FieldBytes* out) const {
     if (at->e == nullptr) {
-      const std::unique_ptr<Buffer> buffer(rec_->field(row_->sftab, row_->sdtab, fid));
-      if (buffer->len() == 0) return false;
+      // The lookup and the report of Rec::field, without the copy of the field
+      // that it hands back.
       int pos = 0;
-      at->e = Rec::formatp(row_->sftab, row_->sdtab, fid, &pos);
+      const Entry* e = Rec::formatp(row_->sftab, row_->sdtab, fid, &pos);
+      if (e == nullptr) {
+        Error.Report(0, static_cast<void*>(nullptr), "formatp failed");
+        return false;
+      }
+      at->e = e;
       at->pos = pos;
-      if (at->e == nullptr) return false;
     }
     out->len = FieldAt(*at->e, rec_->data(), rec_->len(), at->pos, out->data);
     return true;
@@ -244,10 +271,7 @@ class Pass {
     const char* name = PredName(rule_->dpred);
     const ListLP& definitions = out_->stz[rule_->dstanid];
     for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
-      BPair* pair = new BPair;
-      pair->one.setstr(name);
-      pair->two.setstr(value.c_str());
-      definition->add(pair);
+      definition->add(out_->NewPair(name, value.c_str(), std::strlen(value.c_str())));
     }
   }
 
@@ -294,19 +318,17 @@ class Pass {
       return;
     }
     const int key = NameKey(rule_->dpred);
-    if (BPair* pair = slot->Find(key)) {
-      const char join[2] = {static_cast<char>(rule_->othersf & 0xff), '\0'};
-      if (join[0] != '\0') pair->two.constr(join);
-      pair->two.constr(value.c_str());
+    if (Pending* placed = slot->Find(key)) {
+      const char join = static_cast<char>(rule_->othersf & 0xff);
+      if (join != '\0') placed->value.push_back(join);
+      // A value ends at its first NUL, as a text does.
+      placed->value.append(value.c_str());
       return;
     }
-    if (slot->curl == nullptr) slot->curl = new ListBP;
-    BPair* pair = new BPair;
-    pair->one.setstr(PredName(rule_->dpred));
-    // A value never holds a NUL: it is made of texts.
-    pair->two.setto(value.c_str(), static_cast<int>(value.size()) + 1);
-    slot->curl->add(pair);
-    slot->pairs.emplace_back(key, pair);
+    Pending* placed = slot->Add();
+    placed->key = key;
+    placed->name = PredName(rule_->dpred);
+    placed->value.assign(value);
   }
 
   Forcfg* out_;
@@ -318,6 +340,7 @@ class Pass {
   std::vector<Located> located_;  // by rule of the running rule set: its field
   std::vector<Located> other_;    // and its othersf field
   std::string value_;
+  std::vector<Forcfg::PairText> texts_;  // the pairs of the definition being committed
   int coffin_ = 0;
   char CurrentResource[kResourceLen];
 };
@@ -326,7 +349,12 @@ class Pass {
 
 void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
   if (table == nullptr || conf == nullptr || out == nullptr) return;
-  Pass(out).Run(table, conf);
+  Pass(out).Run(table, conf, nullptr);
 }
 
-Forcfg::Forcfg(const Config* conf) { TranslateRules(TTable, conf, this); }
+void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out) {
+  if (table == nullptr || conf == nullptr || out == nullptr) return;
+  Pass(out).Run(table, conf, conf);
+}
+
+Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }

@@ -17,4 +17,12 @@
 // unless the record ends rejected, in which case its pairs are released.
 void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out);
 
+// TranslateRules for a run that needs the records no more once they are
+// translated: as soon as no later rule set of table reads a source table, its
+// records are released (Config::Release), so that the run never holds every
+// record and every definition at once. The tables of *conf that the rule sets
+// read are empty afterwards; records that a caller made itself are not released
+// (the caller keeps its own pointers to them).
+void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out);
+
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_ENGINE_H_

@@ -45,7 +45,7 @@ void FileRecord(const InRec& raw, Config* conf) {
   unsigned char work[kRecWorkArea];
   const int n = PackRecord(t, raw.data(), raw.len(), work);
   if (n < 0) return;
-  conf->tab[t->num].add(new Rec(work, n));
+  conf->AddRecord(t->num, work, n);
 }
 
 }  // namespace

@@ -76,6 +76,11 @@ class AttrToScript::Lines {
   }
 
   const std::string& text() const { return text_; }
+  // Drops the lines; the storage stays for the next definition.
+  void Clear() {
+    text_.clear();
+    start_ = 0;
+  }
 
  private:
   // Room for the remarks and commands of a usual definition.
@@ -107,7 +112,8 @@ AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
       ResourceID(-1),
       RegionName(nullptr),
       iResourceAttributes(0),
-      Attributes{} {
+      Attributes{},
+      texts_(area_, sizeof area_) {
   if (Name == nullptr || Region == nullptr || Type < WDid || Type > RDid) return;
   ResourceName = Keep(Name);
   RegionName = Keep(Region);
@@ -116,39 +122,41 @@ AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
   InitOk = 1;
 }
 
-AttrToScript::~AttrToScript() {
-  for (int i = 0; i < iResourceAttributes; ++i) std::free(Attributes[i]);
-  std::free(ResourceName);
-  std::free(RegionName);
-}
+// Every text lives in texts_ and goes with it.
+AttrToScript::~AttrToScript() = default;
 
-char* AttrToScript::Keep(const char* Text) {
-  char* copy = strdup(Text);
-  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(Text)) + 1);
-  return copy;
-}
+char* AttrToScript::Keep(const char* Text) { return texts_.CopyText(Text, std::strlen(Text)); }
 
 void AttrToScript::Add(const char* Attr, const char* Value) {
-  // The text PairTemplate makes, put together directly: every attribute of every
-  // definition passes here.
-  std::string text(OrEmpty(Attr));
-  text += '=';
-  text += OrEmpty(Value);
-  AddAttribute(text.c_str());
+  // The text PairTemplate makes, put together directly in the record's own
+  // storage: every attribute of every definition passes here.
+  if (!InitOk) return;
+  const char* name = OrEmpty(Attr);
+  const char* value = OrEmpty(Value);
+  const size_t n = std::strlen(name);
+  const size_t v = std::strlen(value);
+  char* text = texts_.AllocateBytes(n + 1 + v + 1);
+  std::memcpy(text, name, n);
+  text[n] = '=';
+  std::memcpy(text + n + 1, value, v + 1);
+  Store(text, n + 1 + v);
 }
 
 int AttrToScript::AddAttribute(const char* Attr) {
   if (!InitOk) return 0;
+  Store(Keep(Attr), std::strlen(Attr));
+  return 0;
+}
+
+void AttrToScript::Store(char* Text, size_t Len) {
   if (iResourceAttributes >= kMaxAttributes) {
     // The command file cannot carry it; say so rather than lose it unseen.
     Error.Report(" .... resource '%s' has more than %d attributes; '%s' is not migrated",
-                 ShownName(), kMaxAttributes, Attr);
-    return 0;
+                 ShownName(), kMaxAttributes, Text);
+    return;
   }
-  char* copy = Keep(Attr);
-  TrimTrailingBlanks(copy);
-  Attributes[iResourceAttributes++] = copy;
-  return 0;
+  TrimTrailingBlanks(Text, Len);
+  Attributes[iResourceAttributes++] = Text;
 }
 
 const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
@@ -181,7 +189,7 @@ int AttrToScript::ReplaceAttributeX(int Index, const char* Value) {
   if (!InitOk || Index < 0 || Index >= iResourceAttributes || Value == nullptr) return -1;
   char* copy = Keep(Value);
   TrimTrailingBlanks(copy);
-  std::free(Attributes[Index]);
+  // The text replaced stays in texts_ until the record goes.
   Attributes[Index] = copy;
   return 0;
 }
@@ -194,7 +202,6 @@ int AttrToScript::DeleteAttribute(int AttrID) {
 
 int AttrToScript::DeleteAttributeX(int Index) {
   if (!InitOk || Index < 0 || Index >= iResourceAttributes) return -1;
-  std::free(Attributes[Index]);
   for (int i = Index + 1; i < iResourceAttributes; ++i) Attributes[i - 1] = Attributes[i];
   Attributes[--iResourceAttributes] = nullptr;
   return 0;
@@ -399,7 +406,9 @@ int AttrToScript::CreateScript(FILE* hFile) {
   // A region definition without attributes has no command to carry.
   if (ResourceID == RDid && iResourceAttributes == 0) return 0;
   if (hFile == nullptr) return 0;
-  Lines script;
+  // One area for the lines of every definition: the writer runs on one thread.
+  static Lines script;
+  script.Clear();
   ShowStanza(&script);
   BuildCommand(&script);
   return WriteAll(hFile, script.text().data(), script.text().size());

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "admsa_arena.h"
 #include "admsa_errs.h"
 
 // The transactions that the earlier release supplied with its own system, four
@@ -38,7 +39,8 @@ int ScriptWriteLine(FILE* hFile, const std::string& Line);
 //
 // Made by the command file writer for one definition: filled by Add, checked by
 // Verify, written by CreateScript when Verify returned 1, then destroyed. The
-// record owns copies of every text it is given.
+// record owns copies of every text it is given, all kept in one store of its own
+// and released with the record.
 class AttrToScript {
  public:
   static constexpr int kMaxAttributes = 32;
@@ -80,6 +82,10 @@ class AttrToScript {
   // Stores a copy of the whole attribute text Attr, without its trailing blanks;
   // always 0.
   int AddAttribute(const char* Attr);
+  // Appends Text, a text of Len characters in texts_, without its trailing blanks
+  // to the attributes; when the record holds 32 already, logs that Text is not
+  // migrated instead.
+  void Store(char* Text, size_t Len);
   // The first attribute whose text begins, ignoring case, with the prednames name
   // of AttrID, and its position in *rIndex; null and -1 when there is none.
   const char* RetrieveAttribute(int AttrID, int* rIndex) const;
@@ -121,16 +127,21 @@ class AttrToScript {
   void BuildCommand(Lines* rScript) const;
   void ShowStanza(Lines* rScript) const;
 
-  // An owned copy of Text.
-  static char* Keep(const char* Text);
+  // A copy of Text in texts_.
+  char* Keep(const char* Text);
+
+  // Room for the texts of a usual definition: name, region and a dozen attributes.
+  static constexpr size_t kUsualTexts = 512;
 
   int InitOk;
-  char* ResourceName;  // owned
+  char* ResourceName;  // in texts_
   char ResourceType[5];
   int ResourceID;
-  char* RegionName;  // owned
+  char* RegionName;  // in texts_
   int iResourceAttributes;
-  char* Attributes[kMaxAttributes];  // owned; the first iResourceAttributes are set
+  char* Attributes[kMaxAttributes];  // in texts_; the first iResourceAttributes are set
+  char area_[kUsualTexts];           // the first block of texts_
+  Arena texts_;                      // every text of the record
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_

@@ -62,8 +62,10 @@ int ImageReader::Open(const char* path) {
     Fail("%s", std::strerror(errno));
     return -1;
   }
-  // Large images are read in big steps; records are small.
-  std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+  // Large images are read in big steps; records are small. The stream is given
+  // the storage: without it the C library keeps its own small buffer.
+  buffer_.resize(kStreamBuffer);
+  std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
   return Rewind();
 }
 
@@ -158,7 +160,8 @@ int ImageWriter::Open(const char* path) {
     Fail(std::strerror(errno));
     return -1;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+  buffer_.resize(kStreamBuffer);
+  std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
   if (std::fwrite(kImageMagic, 1, kMagicLen, file_) != static_cast<size_t>(kMagicLen)) {
     Fail(std::strerror(errno));
     Abandon();

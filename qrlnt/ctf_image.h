@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // MinGW's printf family, the one the stand-in is built with, reads formats as
 // GNU C does; the check of Fail's arguments follows it.
@@ -67,6 +68,7 @@ class ImageReader {
   void Fail(const char* format, ...) CTF_PRINTF(2, 3);
 
   std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;  // the stream buffer of file_
   std::string path_;
   std::string error_;
   long offset_ = 0;  // byte offset of the next record
@@ -101,6 +103,7 @@ class ImageWriter {
   bool MoveIntoPlace(const char* from, const char* to);
 
   std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;  // the stream buffer of file_
   std::string path_;
   std::string temp_;
   std::string error_;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -33,15 +34,12 @@ namespace {
 
 using Attrs = std::vector<std::pair<const char*, const char*>>;
 
-// A translated definition: its pairs in order. Lists own nothing, so the pairs
-// and the list live on like those of a real run.
-ListBP* Definition(const Attrs& pairs) {
-  ListBP* definition = new ListBP;
+// A translated definition: its pairs in order, made in the store of *cfg like
+// those of a real run. The names are texts that outlive cfg.
+ListBP* Definition(Forcfg* cfg, const Attrs& pairs) {
+  ListBP* definition = cfg->NewDefinition();
   for (const auto& p : pairs) {
-    BPair* pair = new BPair;
-    pair->one.setstr(p.first);
-    pair->two.setstr(p.second);
-    definition->add(pair);
+    definition->add(cfg->NewPair(p.first, p.second, std::strlen(p.second)));
   }
   return definition;
 }
@@ -52,15 +50,12 @@ std::string NoRecords(const char* title) {
 
 class CommandFileTest : public testing::Test {
  protected:
-  ~CommandFileTest() override {
-    if (translated_) ReleaseDefinitions(&cfg_);
-    ReleaseRecords(&conf_);
-  }
+  // The records a test adds to conf_ are its own.
+  ~CommandFileTest() override { ReleaseRecords(&conf_); }
 
   // Translates the records of conf_ into cfg_ by the shipped rule tables.
   void Translate() {
     Capture([this] { TranslateRules(TTable, &conf_, &cfg_); });
-    translated_ = true;
   }
 
   // Runs a whole write of cfg_ for region; keeps the console output and the file.
@@ -92,7 +87,6 @@ class CommandFileTest : public testing::Test {
   const std::string path_ = TempPath("migrate.cmd");
   Config conf_;
   Forcfg cfg_;
-  bool translated_ = false;  // cfg_ holds the definitions of a translation
   int open_ = -2;
   int generated_ = -2;
   int closed_ = -2;
@@ -104,10 +98,10 @@ class CommandFileTest : public testing::Test {
 }  // namespace
 
 TEST_F(CommandFileTest, WritesClassesInOrderAndCountsThem) {
-  cfg_.add(TDid, Definition({{"_Key", "ORD1"}, {"ProgName", "ORDPGM"}}));
-  cfg_.add(PDid, Definition({{"_Key", "ORDPGM"}, {"Resident", "no"}}));
-  cfg_.add(TDid, Definition({{"_Key", "ORD2"}}));
-  cfg_.add(PDid, Definition({{"_Key", "QVBSYS"}}));
+  cfg_.add(TDid, Definition(&cfg_, {{"_Key", "ORD1"}, {"ProgName", "ORDPGM"}}));
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "ORDPGM"}, {"Resident", "no"}}));
+  cfg_.add(TDid, Definition(&cfg_, {{"_Key", "ORD2"}}));
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "QVBSYS"}}));
   Generate("PAYROLL");
 
   EXPECT_EQ(0, open_);
@@ -212,7 +206,8 @@ TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
   for (const int definitions : {0, 400}) {
     Forcfg cfg;
     for (int i = 0; i < definitions; ++i) {
-      cfg.add(PDid, Definition({{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+      cfg.add(PDid,
+              Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
     }
     HumanFile store("/dev/full", "REGION1");
     int opened = -2;
@@ -270,7 +265,8 @@ TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
     std::filesystem::create_directory(dir.Path("sub"));
     Forcfg cfg;
     for (int i = 0; i < c.definitions; ++i) {
-      cfg.add(PDid, Definition({{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
+      cfg.add(PDid,
+              Definition(&cfg, {{"_Key", "PROGRAM1"}, {"ResourceDescription", "\\\"a b\\\""}}));
     }
     const std::string path = dir.Path(c.file);
     int opened = -2;

@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "admsa_arena.h"
 #include "admsa_supp.h"
 
 namespace {
@@ -250,4 +254,149 @@ TEST(ForcfgTest, AddKeepsDefinitionsOfKnownClassesAndViewsShareTheClassList) {
     EXPECT_EQ(&definitions[i], cfg.stz[4].get(i + 1)) << i;
   }
   EXPECT_EQ(nullptr, view.get(4));
+}
+
+bool AlignedTo(const void* p, size_t align) { return reinterpret_cast<uintptr_t>(p) % align == 0; }
+
+// Every request gets memory of its own, aligned as asked, whether it fits the
+// current block, needs a bigger one, or is large enough for a block of its own.
+TEST(ArenaTest, RequestsAreAlignedDistinctAndWritableAcrossBlocks) {
+  Arena arena;
+  struct Taken {
+    unsigned char* p;
+    size_t bytes;
+    unsigned char fill;
+  };
+  std::vector<Taken> taken;
+  const size_t sizes[] = {0,
+                          1,
+                          3,
+                          8,
+                          17,
+                          100,
+                          Arena::kFirstBlock,
+                          Arena::kLargestBlock / 4 + 1,
+                          Arena::kLargestBlock + 5};
+  const size_t aligns[] = {1, 2, 8, alignof(std::max_align_t)};
+  unsigned char fill = 0;
+  for (int round = 0; round < 200; ++round) {
+    for (size_t bytes : sizes) {
+      if (bytes > Arena::kLargestBlock / 4 && round % 50 != 0) continue;
+      const size_t align = aligns[(taken.size() + static_cast<size_t>(round)) % 4];
+      auto* p = static_cast<unsigned char*>(arena.Allocate(bytes, align));
+      ASSERT_NE(nullptr, p);
+      EXPECT_TRUE(AlignedTo(p, align)) << bytes << " bytes aligned to " << align;
+      std::memset(p, ++fill, bytes);
+      taken.push_back({p, bytes, fill});
+    }
+  }
+  // Nothing overlaps: every request still holds what was written into it.
+  for (const Taken& t : taken) {
+    for (size_t i = 0; i < t.bytes; ++i) ASSERT_EQ(t.fill, t.p[i]) << t.bytes;
+  }
+  for (size_t i = 1; i < taken.size(); ++i) EXPECT_NE(taken[i - 1].p, taken[i].p);
+  EXPECT_GT(arena.held(), Arena::kLargestBlock);
+
+  // The blocks go back at once; the arena serves again from its first size.
+  arena.Release();
+  EXPECT_EQ(0u, arena.held());
+  EXPECT_NE(nullptr, arena.Allocate(10));
+  EXPECT_LE(arena.held(), Arena::kFirstBlock + 2 * alignof(std::max_align_t));
+}
+
+TEST(ArenaTest, TextsAreCopiedWithTheirTerminatorAndAFirstBlockOfTheCallersIsUsedFirst) {
+  char area[64];
+  Arena arena(area, sizeof area);
+  const char* text = arena.CopyText("abc\0def", 7);
+  EXPECT_TRUE(text >= area && text < area + sizeof area);
+  EXPECT_EQ(0, std::memcmp(text, "abc\0def", 8));
+  EXPECT_EQ(0u, arena.held());  // nothing taken from the C library yet
+  const char* long_text = arena.CopyText(std::string(100, 'x').c_str(), 100);
+  EXPECT_FALSE(long_text >= area && long_text < area + sizeof area);
+  EXPECT_EQ(std::string(100, 'x'), long_text);
+  EXPECT_GT(arena.held(), 100u);
+  EXPECT_STREQ("", arena.CopyText(nullptr, 0));
+}
+
+// A buffer never writes to storage lent to it, nor releases it: a change moves
+// the bytes to storage of its own first.
+TEST(BufferTest, LentStorageIsNeitherWrittenNorReleased) {
+  char lender[] = "shared";
+  ProbeBuffer a;
+  a.setstr("owned storage goes back first");
+  a.lend(lender, 7);
+  EXPECT_EQ(lender, a.data());
+  EXPECT_EQ(0, a.capacity());
+  EXPECT_STREQ("shared", a.data());
+
+  a.setto(a.data(), 3);  // shortening in place changes only the length
+  EXPECT_EQ(lender, a.data());
+  EXPECT_EQ(3, a.len());
+
+  ProbeBuffer b;
+  b.lend(lender, 7);
+  b.setstr("xy");  // fits in the lent bytes, yet goes elsewhere
+  EXPECT_NE(lender, b.data());
+  EXPECT_STREQ("xy", b.data());
+  EXPECT_STREQ("shared", lender);
+
+  ProbeBuffer c;
+  c.lend(lender, 7);
+  c.constr("!");
+  EXPECT_STREQ("shared!", c.data());
+  EXPECT_EQ(8, c.capacity());
+  EXPECT_STREQ("shared", lender);
+  // a, b and c are destroyed here: only b's and c's own storage is released.
+}
+
+TEST(ConfigTest, RecordsAreCopiedAndATableGoesBackOnItsOwn) {
+  Config conf;
+  unsigned char bytes[] = {'P', 'R', 'O', 'G'};
+  conf.AddRecord(2, bytes, 4);
+  conf.AddRecord(2, bytes, 2);
+  conf.AddRecord(7, bytes, 0);
+  conf.AddRecord(Config::kTables, bytes, 4);  // no such table: nothing filed
+  conf.AddRecord(-1, bytes, 4);
+  bytes[0] = 'X';
+  ASSERT_NE(nullptr, conf.tab[2].get(2));
+  EXPECT_EQ(0, std::memcmp("PROG", conf.tab[2].get(1)->data(), 4));
+  EXPECT_EQ(2, conf.tab[2].get(2)->len());
+  EXPECT_EQ(0, conf.tab[7].get(1)->len());
+  EXPECT_EQ(nullptr, conf.tab[2].get(3));
+
+  Rec own("OWN", 3);
+  conf.tab[7].add(&own);  // a caller's record stays the caller's
+  conf.Release(2);
+  conf.Release(Config::kTables);
+  EXPECT_EQ(nullptr, conf.tab[2].get(1));
+  EXPECT_EQ(0, conf.tab[7].get(1)->len());
+  EXPECT_EQ(&own, conf.tab[7].get(2));
+  conf.AddRecord(2, bytes, 4);  // a released table is filled again
+  EXPECT_EQ('X', conf.tab[2].get(1)->data()[0]);
+}
+
+TEST(ForcfgTest, PairsMadeInTheStoreHoldTheirValueAndLendTheirName) {
+  static const char kName[] = "ProgName";
+  std::string value = "ORDPGM";
+  Forcfg cfg;
+  ListBP* definition = cfg.NewDefinition();
+  BPair* pair = cfg.NewPair(kName, value.c_str(), value.size());
+  definition->add(pair);
+  definition->add(cfg.NewPair(kName, "", 0));
+  cfg.add(3, definition);
+  value.assign("changed");
+
+  ASSERT_EQ(definition, cfg.stanza(3).get(1));
+  EXPECT_EQ(kName, pair->one.data());
+  EXPECT_EQ(9, pair->one.len());
+  EXPECT_STREQ("ORDPGM", pair->two.data());
+  EXPECT_EQ(7, pair->two.len());
+  EXPECT_STREQ("", definition->get(2)->two.data());
+  EXPECT_EQ(1, definition->get(2)->two.len());
+  EXPECT_GT(cfg.held(), 0u);
+
+  // A caller's definition beside those of the store stays the caller's.
+  ListBP own;
+  cfg.add(3, &own);
+  EXPECT_EQ(&own, cfg.stanza(3).get(2));
 }

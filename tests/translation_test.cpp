@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "admsa_conv.h"
@@ -22,10 +23,7 @@ using Texts = std::vector<std::string>;
 
 class TranslationTest : public ::testing::Test {
  protected:
-  ~TranslationTest() override {
-    if (cfg_ != nullptr) ReleaseDefinitions(cfg_.get());
-    ReleaseRecords(&conf_);
-  }
+  ~TranslationTest() override { ReleaseRecords(&conf_); }
 
   void Add(int tid, const RawRecord& raw) { conf_.tab[tid].add(raw.Packed()); }
 
@@ -604,6 +602,42 @@ TEST_F(TranslationTest, ArbitraryBytesInEveryFieldAreTranslatedSafely) {
   const ListBP* last_user = Def(UDid, static_cast<int>(Defs(UDid).size()));
   EXPECT_EQ("\\\"LONGUSER\\\"", ValueOf(last_user, "TAVOPassword"));
   EXPECT_EQ("", err_);
+}
+
+// A run gives each table's records back once no later rule set reads them: the
+// definitions and the report must be those of a translation that keeps them all.
+TEST(TranslateAndReleaseTest, GivesTheDefinitionsAndReportOfAFullTranslation) {
+  std::vector<std::pair<int, RawRecord>> raws;
+  raws.emplace_back(PCTid, Transaction("ORD1"));
+  raws.emplace_back(SITid, Region().Number(2, 64));
+  raws.emplace_back(PCTid, Transaction("ORD2"));
+  raws.emplace_back(TCTid, Connection("CON1", "T"));
+  raws.emplace_back(TCTid, Connection("CON2", "S"));
+  raws.emplace_back(SNTid, RawRecord(SNTid).Text(1005, "USER1").Text(200, "PW"));
+  for (int tid = DCTid; tid <= TSTid; ++tid) raws.emplace_back(tid, Garbage(tid, "S"));
+  Config kept;
+  Config spent;
+  for (const auto& r : raws) {
+    const std::unique_ptr<Rec> rec(r.second.Packed());
+    kept.AddRecord(r.first, rec->data(), rec->len());
+    spent.AddRecord(r.first, rec->data(), rec->len());
+  }
+
+  Forcfg full;
+  Forcfg released;
+  const Captured full_report = Capture([&] { TranslateRules(TTable, &kept, &full); });
+  const Captured released_report = Capture([&] { TranslateAndRelease(TTable, &spent, &released); });
+
+  EXPECT_EQ(full_report.out, released_report.out);
+  EXPECT_EQ(full_report.err, released_report.err);
+  for (int cls = 0; cls < Forcfg::kClasses; ++cls) {
+    EXPECT_EQ(ClassTexts(full, cls), ClassTexts(released, cls)) << cls;
+  }
+  EXPECT_FALSE(ClassTexts(released, TDid).empty());
+  for (const TTableRow* row = TTable; row->trans != nullptr; ++row) {
+    EXPECT_EQ(nullptr, spent.tab[row->sdtab].get(1)) << row->sdtab;
+    EXPECT_NE(nullptr, kept.tab[row->sdtab].get(1)) << row->sdtab;
+  }
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 // generator's own kinds, without control characters, within the line limit, with
 // nothing in it that the interpreter acts on, and every resource named.
 //
-// What the lists of a run hold is released after each step: the process runs
-// many migrations, and with everything but the list nodes released (lists cut
-// those from blocks that live until the process ends), any other allocation that
-// an input leaves behind is a leak that the fuzzer reports.
+// The records, definitions and list nodes of a run go with the Config and the
+// Forcfg that hold them: the process runs many migrations, and any allocation
+// that an input leaves behind is a leak that the fuzzer reports. Only the checks
+// of the command file run outside the coverage that guides the fuzzer.
 #include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
@@ -25,11 +25,10 @@
 #include "admsa_fm.h"
 #include "admsa_supp.h"
 #include "admsa_tran.h"
+#include "admsa_tran_engine.h"
 #include "raw_records.h"
 #include "support/argument_model.h"
-#include "support/definitions.h"
 #include "support/interpreter_model.h"
-#include "support/memory_store.h"
 
 namespace {
 
@@ -39,8 +38,9 @@ constexpr size_t kLineLimit = 8191;
 
 char g_command_file[256];
 
-bool StartsWith(const std::string& line, const char* prefix) {
-  return line.compare(0, std::strlen(prefix), prefix) == 0;
+bool StartsWith(const char* line, size_t len, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  return len >= n && std::memcmp(line, prefix, n) == 0;
 }
 
 // A fault of the generator. The fuzzer runs with the target's own output closed;
@@ -53,59 +53,107 @@ bool StartsWith(const std::string& line, const char* prefix) {
   std::abort();
 }
 
-void CheckLine(const std::string& line) {
-  if (line.size() > kLineLimit) Fault("line longer than the interpreter reads", line);
-  for (const char c : line) {
-    const unsigned char b = static_cast<unsigned char>(c);
+// The characters that the interpreter may act on. Quotes alone only change
+// which of them it acts on: a line without any of them reaches its program as it
+// stands, so only the other lines need the interpreter's model.
+constexpr char kInterpreted[] = "%^&|<>\r\n";
+
+struct ByteClass {
+  ByteClass() {
+    for (const char* c = kInterpreted; *c != '\0'; ++c)
+      interpreted[static_cast<unsigned char>(*c)] = true;
+  }
+  bool interpreted[256] = {};
+};
+const ByteClass g_bytes;
+
+void CheckLine(const char* line, size_t len) {
+  if (len > kLineLimit) Fault("line longer than the interpreter reads", std::string(line, len));
+  bool plain = true;
+  for (size_t i = 0; i < len; ++i) {
+    const unsigned char b = static_cast<unsigned char>(line[i]);
     // The remarks that show a definition's stanza entries indent them by a tab.
-    if ((b < 32 && c != '\t') || b == 127) Fault("control character", line);
+    if ((b < 32 && b != '\t') || b == 127) Fault("control character", std::string(line, len));
+    if (g_bytes.interpreted[b]) plain = false;
   }
   std::string handed;
   std::string why;
-  if (!Interpret(line, &handed, &why)) Fault(why.c_str(), line);
-  if (line.empty() || StartsWith(line, "@ECHO ") || StartsWith(line, "@REM")) return;
-  if (!StartsWith(line, "tavoadd -c ") && !StartsWith(line, "tavoupdate -c ")) {
-    Fault("line of no kind the generator writes", line);
+  if (!plain) {
+    if (!Interpret(std::string(line, len), &handed, &why)) {
+      Fault(why.c_str(), std::string(line, len));
+    }
+  } else {
+    handed.assign(line, len);
+  }
+  if (len == 0 || StartsWith(line, len, "@ECHO ") || StartsWith(line, len, "@REM")) return;
+  const bool add = StartsWith(line, len, "tavoadd -c ");
+  if (!add && !StartsWith(line, len, "tavoupdate -c ")) {
+    Fault("line of no kind the generator writes", std::string(line, len));
   }
   // A tavoadd line names its resource last; without a name, the tavoupdate lines
   // that follow would take their first attribute for it.
-  if (StartsWith(line, "tavoadd -c ") && line.size() >= 4 &&
-      line.compare(line.size() - 4, 4, " -P ") == 0) {
-    Fault("command without a resource name", line);
+  if (add && len >= 4 && std::memcmp(line + len - 4, " -P ", 4) == 0) {
+    Fault("command without a resource name", std::string(line, len));
   }
   // As the program splits its command line: the class, the region and the
   // resource each one argument in place, then at most two attributes.
   std::vector<std::string> args;
-  if (!SplitArguments(handed, &args, &why)) Fault(why.c_str(), line);
+  if (!SplitArguments(handed, &args, &why)) Fault(why.c_str(), std::string(line, len));
   if (args.size() < 6 || args[1] != "-c" || args[3] != "-r" || args[4] != kRegion ||
       args[5] != "-P") {
-    Fault("command arguments out of place", line);
+    Fault("command arguments out of place", std::string(line, len));
   }
   const bool region = args[2] == "rd";
   if (args[0] == "tavoadd" ? args.size() != 7 || args[6].empty()
                            : args.size() > (region ? 8u : 9u) || args.size() < (region ? 7u : 8u)) {
-    Fault("command with a wrong number of arguments", line);
+    Fault("command with a wrong number of arguments", std::string(line, len));
   }
 }
 
 void CheckCommandFile(const char* path) {
   FILE* in = std::fopen(path, "rb");
   if (in == nullptr) Fault("command file missing", path);
-  std::string all;
-  char chunk[4096];
+  // Read in large steps into the text below: a stream buffer of its own would be
+  // taken anew for every input.
+  std::setvbuf(in, nullptr, _IONBF, 0);
+  // Kept from input to input, so that its storage is taken once.
+  static std::string all;
+  all.clear();
+  char chunk[16384];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) all.append(chunk, got);
   std::fclose(in);
   if (!all.empty() && all.back() != '\n') Fault("last line without its newline", all);
-  size_t from = 0;
-  while (from < all.size()) {
-    const size_t nl = all.find('\n', from);
-    CheckLine(all.substr(from, nl - from));
-    from = nl + 1;
+  const char* p = all.data();
+  const char* const end = p + all.size();
+  while (p < end) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (nl == nullptr) nl = end;
+    CheckLine(p, static_cast<size_t>(nl - p));
+    p = nl + 1;
   }
 }
 
 void RemoveCommandFile() { std::remove(g_command_file); }
+
+// The source store of one input: hands out its raw records straight from the
+// input, as the control-file store hands out those of a control file.
+class InputStore : public FMFile {
+ public:
+  InputStore(const uint8_t* data, size_t size) : FMFile("input"), reader_(data, size) {}
+
+  InRec* readrec() override {
+    const char* record;
+    size_t len;
+    if (!reader_.Next(&record, &len)) return nullptr;
+    area_.setto(record, static_cast<int>(len));
+    return new InRec(&area_);
+  }
+
+ private:
+  RecordReader reader_;
+  Buffer area_;  // the record being handed out
+};
 
 }  // namespace
 
@@ -122,19 +170,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Conversion run(kRegion);
-  MemoryStore* store = new MemoryStore;
-  for (const std::string& record : SplitRecords(data, size)) store->Add(record);
-  run.infile = store;
+  run.infile = new InputStore(data, size);
   if (run.setoutfile(2, g_command_file) != 0) std::abort();
 
   Config* conf = run.readinall();
-  Forcfg* translated = new Forcfg(conf);
-  ReleaseRecords(conf);
+  Forcfg* translated = new Forcfg;
+  TranslateAndRelease(TTable, conf, translated);
   delete conf;
   if (run.outfile->openoutfile() != 0) Fault("command file not created", g_command_file);
   run.outfile->GenerateCommandScript(translated);
   if (run.outfile->closefile() != 0) Fault("command file not written", g_command_file);
-  ReleaseDefinitions(translated);
   delete translated;
 
   CheckCommandFile(g_command_file);

@@ -2,21 +2,33 @@
 
 #include <cstring>
 
+RecordReader::RecordReader(const uint8_t* data, size_t size)
+    : p_(size > 0 ? reinterpret_cast<const char*>(data) : nullptr),
+      end_(reinterpret_cast<const char*>(data) + size) {}
+
+bool RecordReader::Next(const char** record, size_t* len) {
+  if (p_ == nullptr) return false;
+  const char* sep = static_cast<const char*>(
+      memmem(p_, static_cast<size_t>(end_ - p_), kRecordSeparator, kRecordSeparatorLen));
+  *record = p_;
+  if (sep == nullptr) {
+    // The last record: it has no separator behind it.
+    *len = static_cast<size_t>(end_ - p_);
+    p_ = nullptr;
+  } else {
+    *len = static_cast<size_t>(sep - p_);
+    p_ = sep + kRecordSeparatorLen;
+  }
+  return true;
+}
+
 std::vector<std::string> SplitRecords(const uint8_t* data, size_t size) {
   std::vector<std::string> records;
-  if (size == 0) return records;
-  const char* p = reinterpret_cast<const char*>(data);
-  const char* end = p + size;
-  for (;;) {
-    const char* sep = static_cast<const char*>(
-        memmem(p, static_cast<size_t>(end - p), kRecordSeparator, kRecordSeparatorLen));
-    if (sep == nullptr) {
-      records.emplace_back(p, static_cast<size_t>(end - p));
-      return records;
-    }
-    records.emplace_back(p, static_cast<size_t>(sep - p));
-    p = sep + kRecordSeparatorLen;
-  }
+  RecordReader reader(data, size);
+  const char* record;
+  size_t len;
+  while (reader.Next(&record, &len)) records.emplace_back(record, len);
+  return records;
 }
 
 bool JoinRecords(const std::vector<std::string>& records, std::string* input) {

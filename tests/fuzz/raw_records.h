@@ -17,6 +17,19 @@
 constexpr char kRecordSeparator[] = "\x1eRS\x1e";
 constexpr size_t kRecordSeparatorLen = sizeof kRecordSeparator - 1;
 
+// Walks the raw records of an input in order without copying them.
+class RecordReader {
+ public:
+  // data must outlive the reader.
+  RecordReader(const uint8_t* data, size_t size);
+  // The next record in *record and *len; false once every record has been given.
+  bool Next(const char** record, size_t* len);
+
+ private:
+  const char* p_;    // the start of the next record, or null when none is left
+  const char* end_;  // the end of the input
+};
+
 // The raw records of data.
 std::vector<std::string> SplitRecords(const uint8_t* data, size_t size);
 

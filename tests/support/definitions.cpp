@@ -30,15 +30,6 @@ std::string ValueOf(const ListBP* definition, const std::string& name) {
   return "<none>";
 }
 
-void ReleaseDefinitions(Forcfg* cfg) {
-  for (ListLP& definitions : cfg->stz) {
-    for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
-      for (int k = 1; BPair* pair = definition->get(k); ++k) delete pair;
-      delete definition;
-    }
-  }
-}
-
 void ReleaseRecords(Config* conf) {
   for (ListR& records : conf->tab) {
     for (int i = 1; Rec* rec = records.get(i); ++i) delete rec;

@@ -16,10 +16,8 @@ std::vector<std::vector<std::string>> ClassTexts(const Forcfg& cfg, int cls);
 // no such pair.
 std::string ValueOf(const ListBP* definition, const std::string& name);
 
-// Releases every definition of *cfg with its pairs; the class lists stay behind,
-// holding dangling items, so *cfg must not be read afterwards.
-void ReleaseDefinitions(Forcfg* cfg);
-// Releases every record of *conf; *conf must not be read afterwards.
+// Releases every record of *conf that a test made itself (RawRecord::Packed) and
+// added to its lists; *conf must not be read afterwards.
 void ReleaseRecords(Config* conf);
 
 #endif  // TESTS_SUPPORT_DEFINITIONS_H_

@@ -10,6 +10,8 @@ bool Interpret(const std::string& line, std::string* handed, std::string* why) {
   // Percent expansion comes first and sees the whole line, quotes and carets
   // included.
   std::string expanded;
+  expanded.reserve(line.size());
+  handed->reserve(line.size());
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] != '%') {
       expanded += line[i];
