@@ -5,6 +5,7 @@
 #define DEFSHIFTCORE_ADMSA_FM_H_
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "admsa_supp.h"
@@ -61,10 +62,10 @@ class OmbrelFile : public FMFile {
   InRec* readrec() override;
 
  private:
-  int first;        // 1 from a successful open until the first read has sent "ID"
-  Buffer* dbuff;    // the record buffer, made by openinfile; owned
-  char PCBName[9];  // the PCB chosen by openinfile, NUL-terminated
-  bool opened;      // from a successful openinfile to closefile: readrec may ask
+  int first;                      // 1 from a successful open until the first read has sent "ID"
+  std::unique_ptr<Buffer> dbuff;  // the record buffer, made by openinfile
+  char PCBName[9];                // the PCB chosen by openinfile, NUL-terminated
+  bool opened;                    // from a successful openinfile to closefile: readrec may ask
 };
 
 // The command-file store: writes the command file of tavoadd/tavoupdate commands.
