@@ -72,16 +72,6 @@ void Help() {
   std::printf("and running to execute this command.\n\n");
 }
 
-// The two long options. Any other argument that begins with "--" is scanned like
-// a short option, by its second character.
-enum LongOption { kNoLongOption, kHelpOption, kVersionOption };
-
-LongOption LongOptionOf(const char* arg) {
-  if (std::strcmp(arg, "--help") == 0) return kHelpOption;
-  if (std::strcmp(arg, "--version") == 0) return kVersionOption;
-  return kNoLongOption;
-}
-
 void Version() {
   std::printf("defshift %s\n", DEFSHIFT_VERSION);
   std::printf("%s\n", Copyright);
@@ -194,90 +184,134 @@ struct RequestTexts {
   }
 };
 
+// What an option does with the arguments it is given.
+enum OptionKind {
+  kHelpOption,     // shows the usage text
+  kVersionOption,  // shows the version
+  kValueOption,    // takes the next argument, whatever it looks like, as its value
+  kLogOption,      // takes the next argument as its value unless it looks like an option
+};
+
+struct Option {
+  const char* letters;  // the letters that name it after the prefix; "" for none
+  const char* word;     // the long option that names it, or null
+  OptionKind kind;
+  char* AdmSAMigrationData::*field;  // the text its value fills
+  const char* description;           // the words that name the value in messages
+  uint32_t bit;                      // set in Options once a value is stored
+};
+
+const char kVersionWord[] = "--version";
+
+// Only the letter after the prefix counts: "-input" is -i. A word after "--" that
+// no row names is scanned by its second character, "-", which no row has.
+// clang-format off
+const Option kOptions[] = {
+  // letters word          kind            field                         description    bit
+  {"?hH",    "--help",     kHelpOption,    nullptr,                      nullptr,       0},
+  {"",       kVersionWord, kVersionOption, nullptr,                      nullptr,       0},
+  {"iI",     nullptr,      kValueOption,   &AdmSAMigrationData::inf,     "input file",  kSourceBit},
+  {"oO",     nullptr,      kValueOption,   &AdmSAMigrationData::outf,    "output file", kOutputBit},
+  {"rR",     nullptr,      kValueOption,   &AdmSAMigrationData::region,  "region name", kRegionBit},
+  {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",    kLogBit},
+};
+// clang-format on
+
+// The option that arg, which begins with a prefix, names; null for none.
+const Option* OptionOf(const char* arg) {
+  for (const Option& option : kOptions) {
+    if (option.word != nullptr && std::strcmp(arg, option.word) == 0) return &option;
+  }
+  for (const Option& option : kOptions) {
+    if (arg[1] != '\0' && std::strchr(option.letters, arg[1]) != nullptr) return &option;
+  }
+  return nullptr;
+}
+
+// What the scan has found besides the values of the request.
+struct Scan {
+  bool bShowHelp = false;
+  bool bShowVersion = false;
+  bool bDefault = false;  // -l took the default log file name
+};
+
+// -l: takes next as the log file unless next is missing or looks like an option
+// (which is then scanned as one), in which case the default name is taken.
+// Returns whether next was taken.
+bool TakeLog(const Option& option, const char* arg, const char* next, Scan* scan,
+             AdmSAMigrationData* md) {
+  const bool taken = next != nullptr && !LooksLikeOption(next);
+  if (!taken) scan->bDefault = true;
+  // Once taken, the default stays taken for the rest of the scan, whatever a
+  // later -l names: that is how this command line has always behaved, so that a
+  // command line in use keeps sending its report where it always went.
+  if (scan->bDefault) {
+    std::free(md->logf);
+    md->logf = CopyText(kDefaultLog);
+    md->Options |= option.bit;
+  } else if (SetOption(arg, next, option.description, &(md->*option.field)) == 0 &&
+             md->*option.field != nullptr) {
+    md->Options |= option.bit;
+  }
+  return taken;
+}
+
+// Scans the argument arg; next is the argument after it, or null. Returns whether
+// next was taken as arg's value.
+bool ScanArgument(const char* arg, const char* next, Scan* scan, AdmSAMigrationData* md) {
+  if (!IsOptionLead(arg[0])) {
+    std::printf("Invalid option specified: '%s' (ignored)\n", arg);
+    return false;
+  }
+  const Option* option = OptionOf(arg);
+  if (option == nullptr) {
+    std::printf("Unrecognised option: '%s' (ignored)\n", arg);
+    return false;
+  }
+  switch (option->kind) {
+    case kHelpOption:
+      scan->bShowHelp = true;
+      return false;
+    case kVersionOption:
+      scan->bShowVersion = true;
+      return false;
+    case kLogOption:
+      return TakeLog(*option, arg, next, scan, md);
+    case kValueOption:
+      break;
+  }
+  if (SetOption(arg, next, option->description, &(md->*option->field)) == 0 && next != nullptr &&
+      next[0] != '\0') {
+    md->Options |= option->bit;
+  }
+  return next != nullptr;
+}
+
 }  // namespace
 
 int main(int ArgC, char** ArgV) {
   AdmSAMigrationData md{};
   const RequestTexts release{&md};
-  bool bShowHelp = false;
+  Scan scan;
   bool bExit = false;
-  bool bDefault = false;
-  bool bShowVersion = false;
 
   // The version alone is shown without the banner, so that it can be read by a script.
-  if (ArgC == 2 && LongOptionOf(ArgV[1]) == kVersionOption) {
+  if (ArgC == 2 && std::strcmp(ArgV[1], kVersionWord) == 0) {
     Version();
     return 0;
   }
   Banner();
-  if (ArgC < 2) bShowHelp = true;
-
+  if (ArgC < 2) scan.bShowHelp = true;
   for (int i = 1; i < ArgC; ++i) {
-    const char* arg = ArgV[i];
-    if (!IsOptionLead(arg[0])) {
-      std::printf("Invalid option specified: '%s' (ignored)\n", arg);
-      continue;
-    }
-    const LongOption long_option = LongOptionOf(arg);
-    if (long_option != kNoLongOption) {
-      bShowHelp = bShowHelp || long_option == kHelpOption;
-      bShowVersion = bShowVersion || long_option == kVersionOption;
-      continue;
-    }
     const char* next = i + 1 < ArgC ? ArgV[i + 1] : nullptr;
-    char** field = nullptr;
-    const char* description = nullptr;
-    uint32_t bit = 0;
-    switch (arg[1]) {
-      case '?':
-      case 'h':
-      case 'H':
-        bShowHelp = true;
-        continue;
-      case 'i':
-      case 'I':
-        field = &md.inf, description = "input file", bit = kSourceBit;
-        break;
-      case 'o':
-      case 'O':
-        field = &md.outf, description = "output file", bit = kOutputBit;
-        break;
-      case 'r':
-      case 'R':
-        field = &md.region, description = "region name", bit = kRegionBit;
-        break;
-      case 'l':
-      case 'L': {
-        if (next == nullptr || LooksLikeOption(next)) {
-          bDefault = true;  // the next argument, if any, is an option of its own
-        } else {
-          ++i;
-        }
-        if (bDefault) {
-          std::free(md.logf);
-          md.logf = CopyText(kDefaultLog);
-          md.Options |= kLogBit;
-        } else if (SetOption(arg, next, "log file", &md.logf) == 0 && md.logf != nullptr) {
-          md.Options |= kLogBit;
-        }
-        continue;
-      }
-      default:
-        std::printf("Unrecognised option: '%s' (ignored)\n", arg);
-        continue;
-    }
-    // A value option always takes the next argument, whatever it looks like.
-    if (next != nullptr) ++i;
-    if (SetOption(arg, next, description, field) == 0 && next != nullptr && next[0] != '\0') {
-      md.Options |= bit;
-    }
+    if (ScanArgument(ArgV[i], next, &scan, &md)) ++i;
   }
 
-  if (bShowHelp) {
+  if (scan.bShowHelp) {
     Help();
     return 0;
   }
-  if (bShowVersion) {
+  if (scan.bShowVersion) {
     Version();
     return 0;
   }

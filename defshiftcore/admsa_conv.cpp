@@ -344,4 +344,37 @@ constexpr bool SoundTTable() {
 
 static_assert(SoundTTable(), "a translation rule table is malformed");
 
+// Whether a rule of TTable makes attribute pred of definitions of class cls.
+constexpr bool RuleMakes(int cls, int pred) {
+  for (int row = 0; row < kTTableRows; ++row) {
+    for (const DirFieldTrans* r = TTable[row].trans; r->sfield != kEndField; ++r) {
+      if (r->dstanid == cls && r->dpred == pred) return true;
+    }
+  }
+  return false;
+}
+
+// The class that an id of PredId names by its prefix makes that attribute.
+// clang-format off
+static_assert(RuleMakes(WDid,  kWDModelIdPred),        "kWDModelIdPred");
+static_assert(RuleMakes(WDid,  kWDNetNamePred),        "kWDNetNamePred");
+static_assert(RuleMakes(WDid,  kWDDescriptionPred),    "kWDDescriptionPred");
+static_assert(RuleMakes(TDDid, kTDDDestTypePred),      "kTDDDestTypePred");
+static_assert(RuleMakes(TDDid, kTDDDescriptionPred),   "kTDDDescriptionPred");
+static_assert(RuleMakes(TDDid, kTDDTriggerLevelPred),  "kTDDTriggerLevelPred");
+static_assert(RuleMakes(FDid,  kFDDescriptionPred),    "kFDDescriptionPred");
+static_assert(RuleMakes(PDid,  kPDDescriptionPred),    "kPDDescriptionPred");
+static_assert(RuleMakes(TDid,  kTDGroupNamePred),      "kTDGroupNamePred");
+static_assert(RuleMakes(TDid,  kTDPriorityPred),       "kTDPriorityPred");
+static_assert(RuleMakes(TDid,  kTDDescriptionPred),    "kTDDescriptionPred");
+static_assert(RuleMakes(TDid,  kTDTWASizePred),        "kTDTWASizePred");
+static_assert(RuleMakes(UDid,  kUDPasswordPred),       "kUDPasswordPred");
+static_assert(RuleMakes(UDid,  kUDOpIDPred),           "kUDOpIDPred");
+static_assert(RuleMakes(CDid,  kCDListenerNamePred),   "kCDListenerNamePred");
+static_assert(RuleMakes(CDid,  kCDRemoteCodePagePred), "kCDRemoteCodePagePred");
+static_assert(RuleMakes(CDid,  kCDDescriptionPred),    "kCDDescriptionPred");
+static_assert(RuleMakes(RDid,  kRDClassMaxTasksPred),  "kRDClassMaxTasksPred");
+static_assert(RuleMakes(RDid,  kRDAuthenticationPred), "kRDAuthenticationPred");
+// clang-format on
+
 }  // namespace

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 #include "admsa_progress.h"
+#include "admsa_supp_text.h"
 #include "defshiftcore.h"
 
 // clang-format off
@@ -69,33 +69,13 @@ char g_log_buffer[64 * 1024];
 const char kDashes80[] =
     "--------------------------------------------------------------------------------\n";
 
-// Formats into a 256-byte area like the report always has, and into exactly sized
-// storage when the text is longer, so that no message is ever cut or overrun.
-class Formatted {
- public:
-  Formatted(const char* format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(tbuf_, sizeof tbuf_, format, args);
-    if (n >= static_cast<int>(sizeof tbuf_)) {
-      long_.resize(static_cast<size_t>(n) + 1);
-      std::vsnprintf(long_.data(), long_.size(), format, again);
-      size_ = std::strlen(long_.data());
-    } else if (n < 0) {
-      tbuf_[0] = '\0';
-    } else {
-      size_ = std::strlen(tbuf_);
-    }
-    va_end(again);
-  }
-  const char* text() const { return long_.empty() ? tbuf_ : long_.data(); }
-  size_t size() const { return size_; }
-
- private:
-  char tbuf_[256];
-  std::vector<char> long_;
-  size_t size_ = 0;
-};
+// A rule, then "<Title> report <event>: " and the local time with its newline.
+void WriteStamp(FILE* out, const char* event) {
+  char now[32];
+  AscTime(std::time(nullptr), now);
+  std::fputs(kDashes80, out);
+  std::fprintf(out, "%s report %s: %s", Title, event, now);
+}
 
 // The text is formatted already: it goes out as it stands.
 void WriteLine(const char* text, size_t n, FILE* out) {
@@ -110,18 +90,17 @@ Errorc::Errorc()
       LogDest(AdmSA_LogToStderr),
       ErrDest(AdmSA_LogToStderr),
       LogHandle(nullptr),
-      FileName(nullptr) {}
+      FileName() {}
 
 Errorc::~Errorc() {
   if (LogHandle != nullptr) {
     LogDest = AdmSA_LogToStderr;
-    std::printf("%s messages have been logged to: %s\n", Title, FileName);
+    std::printf("%s messages have been logged to: %s\n", Title, FileName.get());
     std::fflush(stdout);
     std::fclose(LogHandle);
     LogHandle = nullptr;
   }
-  std::free(FileName);
-  FileName = nullptr;
+  FileName.reset();
 }
 
 FILE* Errorc::LogStream() const {
@@ -135,12 +114,10 @@ FILE* Errorc::LogStream() const {
 
 void Errorc::Init(const char* LogFile) {
   if (LogFile != nullptr) {
-    std::free(FileName);
-    FileName = strdup(LogFile);
-    if (FileName == nullptr) OutOfMemory(static_cast<long>(std::strlen(LogFile)) + 1);
-    errno = 0;
+    FileName = CopyText(LogFile);
+    int cause = 0;
     if (LogHandle == nullptr) {
-      LogHandle = std::fopen(LogFile, "a");
+      cause = ErrorOf([&] { return (LogHandle = std::fopen(LogFile, "a")) != nullptr; });
       if (LogHandle != nullptr) std::setvbuf(LogHandle, g_log_buffer, _IOFBF, sizeof g_log_buffer);
     }
     if (LogHandle != nullptr) {
@@ -148,7 +125,6 @@ void Errorc::Init(const char* LogFile) {
       ErrDest = AdmSA_LogToFile;
     } else {
       // The user asked for a file; without a word the missing file is a riddle.
-      const int cause = errno != 0 ? errno : EIO;
       std::fflush(stdout);
       std::fprintf(stderr,
                    "Log file %s could not be opened (%s): messages are logged to the console\n",
@@ -197,21 +173,16 @@ void Errorc::ReportFailure(int Cause, int num, ...) {
 void Errorc::EndLog() { WriteFooter(); }
 
 void Errorc::WriteBanner() {
-  char now[32];
-  AscTime(std::time(nullptr), now);
   FILE* out = LogStream();
-  std::fputs(kDashes80, out);
-  std::fprintf(out, "%s report started: %s", Title, now);
+  WriteStamp(out, "started");
   std::fprintf(out, "%s\n", Copyright);
   std::fputs(kDashes80, out);
 }
 
 void Errorc::WriteFooter() {
-  char now[32];
-  AscTime(std::time(nullptr), now);
   FILE* out = LogStream();
-  std::fputs(kDashes80, out);
-  std::fprintf(out, "%s report ended: %s\n\n", Title, now);
+  WriteStamp(out, "ended");
+  std::fputs("\n\n", out);
   std::fflush(out);
 }
 

@@ -4,6 +4,7 @@
 #ifndef DEFSHIFTCORE_ADMSA_ERRS_H_
 #define DEFSHIFTCORE_ADMSA_ERRS_H_
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -17,6 +18,8 @@
 #define ADMSA_PRINTF(string_index, first_index) \
   __attribute__((format(printf, string_index, first_index)))
 #endif
+
+#include "admsa_supp_text.h"
 
 enum LogType { AdmSA_LogToStderr = 0, AdmSA_LogToFile = 1 };
 enum ReportType { AdmSA_Log = 0, AdmSA_Error = 1 };
@@ -61,7 +64,7 @@ class Errorc {
   void EndLog();
 
   // The log file name given to Init, or null.
-  const char* LogFileName() const { return FileName; }
+  const char* LogFileName() const { return FileName.get(); }
   // Whether the report goes to the log file (it opened).
   bool LogsToFile() const { return LogDest == AdmSA_LogToFile; }
 
@@ -77,7 +80,7 @@ class Errorc {
   LogType LogDest;
   LogType ErrDest;
   FILE* LogHandle;
-  char* FileName;
+  OwnedText FileName;
 };
 
 // The one message log of the library, constructed when the library is loaded.
@@ -87,6 +90,16 @@ extern Errorc Error;
 // the process with status 1: a migration that cannot hold its data must not go on
 // and write a partial command file.
 [[noreturn]] void OutOfMemory(long bytes);
+
+// Runs call, which returns true when it succeeded, with errno cleared first.
+// Returns 0 when it succeeded, else the error number it left in errno, or EIO
+// when it left none (a stream may fail without setting one).
+template <typename Call>
+int ErrorOf(Call call) {
+  errno = 0;
+  if (call()) return 0;
+  return errno != 0 ? errno : EIO;
+}
 
 // The system's words for the error number ErrorNumber (an errno value), such as
 // "No space left on device"; never null.

@@ -1,18 +1,8 @@
 #include "admsa_fm.h"
 
-#include <cstdlib>
-#include <cstring>
+FMFile::FMFile(const char* name) : fn(name != nullptr ? CopyText(name) : nullptr), status(0) {}
 
-#include "admsa_errs.h"
-
-FMFile::FMFile(const char* name) : fn(nullptr), status(0) {
-  if (name != nullptr) {
-    fn = strdup(name);
-    if (fn == nullptr) OutOfMemory(static_cast<long>(std::strlen(name)) + 1);
-  }
-}
-
-FMFile::~FMFile() { std::free(fn); }
+FMFile::~FMFile() = default;
 
 int FMFile::openinfile() { return -1; }
 int FMFile::openoutfile() { return -1; }

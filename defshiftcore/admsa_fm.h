@@ -5,9 +5,11 @@
 #define DEFSHIFTCORE_ADMSA_FM_H_
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "admsa_supp.h"
+#include "admsa_supp_text.h"
 
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
@@ -33,12 +35,12 @@ class FMFile {
   // the run can release either kind of store through this class.
   virtual ~FMFile();
 
-  const char* fname() const { return fn; }
+  const char* fname() const { return fn.get(); }
   void setstatus(int s) { status = s; }
   int getstatus() const { return status; }
 
  private:
-  char* fn;
+  OwnedText fn;
   int status;
 };
 
@@ -60,10 +62,10 @@ class OmbrelFile : public FMFile {
   InRec* readrec() override;
 
  private:
-  int first;        // 1 from a successful open until the first read has sent "ID"
-  Buffer* dbuff;    // the record buffer, made by openinfile; owned
-  char PCBName[9];  // the PCB chosen by openinfile, NUL-terminated
-  bool opened;      // from a successful openinfile to closefile: readrec may ask
+  int first;                      // 1 from a successful open until the first read has sent "ID"
+  std::unique_ptr<Buffer> dbuff;  // the record buffer, made by openinfile
+  char PCBName[9];                // the PCB chosen by openinfile, NUL-terminated
+  bool opened;                    // from a successful openinfile to closefile: readrec may ask
 };
 
 // The command-file store: writes the command file of tavoadd/tavoupdate commands.
@@ -106,11 +108,11 @@ class HumanFile : public FMFile {
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
 
-  FILE* hFile;   // the open command file, or null
-  char* wbuf;    // the shared stream buffer while hFile uses it, or null; given back once
-                 // hFile is closed
-  char* region;  // owned copy of the region name
-  int werr;      // error number of the first failed write to hFile; 0 while none failed
+  FILE* hFile;         // the open command file, or null
+  char* wbuf;          // the shared stream buffer while hFile uses it, or null; given back
+                       // once hFile is closed
+  OwnedText region;    // copy of the region name
+  int werr;            // error number of the first failed write to hFile; 0 while none failed
   std::string temp;    // the file hFile writes until it is complete; empty when
                        // hFile writes the requested file directly
   std::string target;  // the name the complete file takes

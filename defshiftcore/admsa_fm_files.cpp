@@ -19,13 +19,13 @@
 #include <unistd.h>
 #endif
 
+#include "admsa_errs.h"
+
 namespace {
 
 // Attempts at a temporary name before giving up: others only clash with files
 // left by an earlier process of the same number.
 constexpr int kTempAttempts = 100;
-
-int ErrorNumber() { return errno != 0 ? errno : EIO; }
 
 // The temporary file being written, while it is not complete; owned. A process
 // writes one command file at a time.
@@ -150,9 +150,7 @@ void CloseDescriptor(int fd) {
 
 // Opens Name directly, as a file that cannot be replaced is written.
 int OpenDirect(const char* Name, FILE** rFile) {
-  errno = 0;
-  *rFile = std::fopen(Name, "w");
-  return *rFile != nullptr ? 0 : ErrorNumber();
+  return ErrorOf([&] { return (*rFile = std::fopen(Name, "w")) != nullptr; });
 }
 
 }  // namespace
@@ -189,21 +187,18 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   const std::string stem = target + "." + std::to_string(ProcessId()) + "-";
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     const std::string temp = stem + std::to_string(counter++) + ".tmp";
-    errno = 0;
-    const int fd = CreateNew(temp);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return ErrorNumber();
-    }
+    int fd = -1;
+    const int created = ErrorOf([&] { return (fd = CreateNew(temp)) >= 0; });
+    if (created == EEXIST) continue;
+    if (created != 0) return created;
 #ifndef _WIN32
     // The new file takes the place of the old one with the old one's permissions;
     // a failure leaves the usual ones, which is no reason to fail the run.
     if (exists) (void)fchmod(fd, existing.st_mode & 07777);
 #endif
-    errno = 0;
-    FILE* stream = StreamOf(fd);
-    if (stream == nullptr) {
-      const int error = ErrorNumber();
+    FILE* stream = nullptr;
+    const int error = ErrorOf([&] { return (stream = StreamOf(fd)) != nullptr; });
+    if (error != 0) {
       CloseDescriptor(fd);
       std::remove(temp.c_str());
       return error;
@@ -234,7 +229,6 @@ int ReplaceByRename(const char* From, const char* To) {
   if (MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
   return ErrorOfSystem(GetLastError());
 #else
-  errno = 0;
-  return std::rename(From, To) == 0 ? 0 : ErrorNumber();
+  return ErrorOf([&] { return std::rename(From, To) == 0; });
 #endif
 }

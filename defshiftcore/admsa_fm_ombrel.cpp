@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -55,14 +56,13 @@ std::string NotFoundHint(const char* name, const std::set<std::string>& offered)
 }  // namespace
 
 OmbrelFile::OmbrelFile(const char* name)
-    : FMFile(name), first(0), dbuff(nullptr), PCBName{}, opened(false) {}
+    : FMFile(name), first(0), dbuff(), PCBName{}, opened(false) {}
 
-OmbrelFile::~OmbrelFile() { delete dbuff; }
+OmbrelFile::~OmbrelFile() = default;
 
 int OmbrelFile::openinfile() {
   // Nothing of an earlier open is reused, its record buffer included.
-  delete dbuff;
-  dbuff = new Buffer;
+  dbuff = std::make_unique<Buffer>();
   first = 0;
   PCBName[0] = '\0';
   opened = false;
@@ -97,7 +97,7 @@ InRec* OmbrelFile::readrec() {
   const int16_t status = MakeSFSReq("GN", 0, nullptr, &len, area, PCBName, SfsName);
   dbuff->setto(area, len <= sizeof area ? len : sizeof area);
   if (status != 0) return nullptr;
-  return new InRec(dbuff);
+  return new InRec(dbuff.get());
 }
 
 int OmbrelFile::closefile() {

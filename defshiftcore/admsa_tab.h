@@ -107,6 +107,48 @@ int FieldAt(const Entry& e, const unsigned char* rec, int reclen, int pos,
 constexpr int kPredCount = 97;
 extern const char* const prednames[kPredCount];
 
+// The predicate ids that code names: the key, the attributes the checks of the
+// resource definition record look at, those quoted by their id alone, and a few
+// that tests build rules with. The rule tables name theirs by number, row by row.
+// Keep in step with prednames: admsa_tab_names.cpp fails the build when an id
+// does not name the attribute given here, and admsa_conv.cpp when no rule of the
+// class named by the prefix makes it.
+enum PredId : int {
+  kKeyPred = 0,                // _Key, the resource name
+  kWDModelIdPred = 4,          // ModelId
+  kWDNetNamePred = 5,          // NetName
+  kWDDescriptionPred = 11,     // ResourceDescription
+  kTDDDestTypePred = 20,       // DestType
+  kTDDDescriptionPred = 31,    // ResourceDescription
+  kTDDTriggerLevelPred = 33,   // TriggerLevel
+  kFDDescriptionPred = 44,     // ResourceDescription
+  kPDDescriptionPred = 51,     // ResourceDescription
+  kTDGroupNamePred = 54,       // GroupName
+  kTDPriorityPred = 56,        // Priority
+  kTDDescriptionPred = 59,     // ResourceDescription
+  kTDTWASizePred = 61,         // TWASize
+  kUDPasswordPred = 62,        // TAVOPassword
+  kUDOpIDPred = 64,            // OpID
+  kCDListenerNamePred = 74,    // ListenerName
+  kCDRemoteCodePagePred = 75,  // RemoteCodePageTR
+  kCDDescriptionPred = 78,     // ResourceDescription
+  kRDClassMaxTasksPred = 91,   // ClassMaxTasks
+  kRDAuthenticationPred = 95,  // AuthenticationService
+};
+
+// The prednames name of id; "" for an id outside the table (every id inside it
+// has a name).
+const char* PredName(int id);
+// The name of id as a number: ids of one name give the same number, so that the
+// attributes of a definition are matched without comparing their texts. Every id
+// outside the table gives the number of the name "".
+int NameKey(int id);
+// 1 when values of the attribute with predicate id FieldID are written as quoted
+// text: its name holds one of MatchStrings, or it is one of the attributes quoted
+// by id (TAVOPassword, OpID, RemoteCodePageTR); else 0, also for an id outside the
+// table.
+int NeedsQuotes(int FieldID);
+
 // Class codes given to -c, by class id, then an empty end entry.
 extern const char* const ResTypeArr[LSTid + 1];
 // Class titles for the report and the command file, by class id, then an empty

@@ -149,3 +149,100 @@ static_assert(std::string_view(StanzaName[RDid]) == "Region Definition" &&
               "one class title per class id");
 static_assert(MatchStrings[4] != nullptr && MatchStrings[4][0] == '\0',
               "MatchStrings ends with an empty entry");
+
+namespace {
+
+constexpr bool EveryIdNamed() {
+  for (const char* name : prednames) {
+    if (name == nullptr || name[0] == '\0') return false;
+  }
+  return true;
+}
+
+constexpr bool Names(PredId id, std::string_view name) { return prednames[id] == name; }
+
+}  // namespace
+
+static_assert(EveryIdNamed(), "every predicate id has a name");
+// clang-format off
+static_assert(Names(kKeyPred,              "_Key"),                  "kKeyPred");
+static_assert(Names(kWDModelIdPred,        "ModelId"),               "kWDModelIdPred");
+static_assert(Names(kWDNetNamePred,        "NetName"),               "kWDNetNamePred");
+static_assert(Names(kWDDescriptionPred,    "ResourceDescription"),   "kWDDescriptionPred");
+static_assert(Names(kTDDDestTypePred,      "DestType"),              "kTDDDestTypePred");
+static_assert(Names(kTDDDescriptionPred,   "ResourceDescription"),   "kTDDDescriptionPred");
+static_assert(Names(kTDDTriggerLevelPred,  "TriggerLevel"),          "kTDDTriggerLevelPred");
+static_assert(Names(kFDDescriptionPred,    "ResourceDescription"),   "kFDDescriptionPred");
+static_assert(Names(kPDDescriptionPred,    "ResourceDescription"),   "kPDDescriptionPred");
+static_assert(Names(kTDGroupNamePred,      "GroupName"),             "kTDGroupNamePred");
+static_assert(Names(kTDPriorityPred,       "Priority"),              "kTDPriorityPred");
+static_assert(Names(kTDDescriptionPred,    "ResourceDescription"),   "kTDDescriptionPred");
+static_assert(Names(kTDTWASizePred,        "TWASize"),               "kTDTWASizePred");
+static_assert(Names(kUDPasswordPred,       "TAVOPassword"),          "kUDPasswordPred");
+static_assert(Names(kUDOpIDPred,           "OpID"),                  "kUDOpIDPred");
+static_assert(Names(kCDListenerNamePred,   "ListenerName"),          "kCDListenerNamePred");
+static_assert(Names(kCDRemoteCodePagePred, "RemoteCodePageTR"),      "kCDRemoteCodePagePred");
+static_assert(Names(kCDDescriptionPred,    "ResourceDescription"),   "kCDDescriptionPred");
+static_assert(Names(kRDClassMaxTasksPred,  "ClassMaxTasks"),         "kRDClassMaxTasksPred");
+static_assert(Names(kRDAuthenticationPred, "AuthenticationService"), "kRDAuthenticationPred");
+// clang-format on
+
+const char* PredName(int id) { return id >= 0 && id < kPredCount ? prednames[id] : ""; }
+
+namespace {
+
+// Both tables below are made by the compiler: the names are read once, there.
+
+// Position kPredCount stands for every id outside the table, named "".
+struct NameKeys {
+  int by_id[kPredCount + 1] = {};
+};
+
+constexpr std::string_view NameAt(int id) {
+  return id >= 0 && id < kPredCount ? prednames[id] : std::string_view();
+}
+
+constexpr NameKeys MakeNameKeys() {
+  NameKeys keys;
+  for (int id = 0; id <= kPredCount; ++id) {
+    keys.by_id[id] = id;
+    for (int k = 0; k < id; ++k) {
+      if (NameAt(k) == NameAt(id)) {
+        keys.by_id[id] = k;
+        break;
+      }
+    }
+  }
+  return keys;
+}
+
+constexpr NameKeys kNameKeys = MakeNameKeys();
+
+struct Quoted {
+  int by_id[kPredCount] = {};
+};
+
+constexpr int QuotedByName(int id) {
+  const std::string_view name = prednames[id];
+  for (const char* match : MatchStrings) {
+    if (match == nullptr || match[0] == '\0') break;
+    if (name.find(match) != std::string_view::npos) return 1;
+  }
+  return id == kUDPasswordPred || id == kUDOpIDPred || id == kCDRemoteCodePagePred ? 1 : 0;
+}
+
+constexpr Quoted MakeQuoted() {
+  Quoted quoted;
+  for (int id = 0; id < kPredCount; ++id) quoted.by_id[id] = QuotedByName(id);
+  return quoted;
+}
+
+constexpr Quoted kQuoted = MakeQuoted();
+
+}  // namespace
+
+int NameKey(int id) { return kNameKeys.by_id[id >= 0 && id < kPredCount ? id : kPredCount]; }
+
+int NeedsQuotes(int FieldID) {
+  return FieldID >= 0 && FieldID < kPredCount ? kQuoted.by_id[FieldID] : 0;
+}

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "admsa_errs.h"
@@ -43,28 +44,25 @@ int Conversion::start() {
     Error.Report(31);
     return -1;
   }
-  Config* conf = readinall();
+  std::unique_ptr<Config> conf(readinall());
   infile->closefile();
   // The records go back table by table as the translation finishes with them,
   // and the last of them before the command file is written.
-  Forcfg* nconf = new Forcfg;
-  TranslateAndRelease(TTable, conf, nconf);
-  delete conf;
+  const std::unique_ptr<Forcfg> nconf(new Forcfg);
+  TranslateAndRelease(TTable, conf.get(), nconf.get());
+  conf.reset();
   if (outfile->openoutfile() != 0) {
     Error.Report(32);
-    delete nconf;
     return -1;
   }
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
-  outfile->GenerateCommandScript(nconf);
+  outfile->GenerateCommandScript(nconf.get());
   // The closing lines start here.
   progress::End();
   // A command file that did not reach the disk whole has been reported by its
   // store; the run must not end as if it had been generated.
-  const int closed = outfile->closefile();
-  delete nconf;
-  return closed == 0 ? 0 : -1;
+  return outfile->closefile() == 0 ? 0 : -1;
 }
 
 namespace {

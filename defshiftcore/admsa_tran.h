@@ -35,7 +35,4 @@ class Conversion {
   const char* region;
 };
 
-// Whether values of the attribute with predicate id FieldID are written quoted.
-int NeedsQuotes(int FieldID);
-
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_H_

@@ -1,12 +1,6 @@
 #include "admsa_tran_engine.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -15,174 +9,18 @@
 #include "admsa_errs.h"
 #include "admsa_progress.h"
 #include "admsa_tab.h"
-#include "admsa_tran.h"
+#include "admsa_tran_values.h"
 
 namespace {
 
 constexpr int kSlots = 5;          // destinations one record may feed
 constexpr int kResourceLen = 20;   // CurrentResource: 19 characters and a terminator
-constexpr int kCutArea = 32;       // work area of action kCutAppend
-constexpr int kKeyPred = 0;        // predicate id of _Key
 constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
 
-// Predicate ids quoted although their names hold none of MatchStrings.
-constexpr int kTAVOPasswordPred = 62;
-constexpr int kOpIDPred = 64;
-constexpr int kRemoteCodePagePred = 75;
-
-// The bytes of one field of a record, NUL-terminated (see FieldAt).
-struct FieldBytes {
-  unsigned char data[kMaxFieldLen + 1];
-  int len = 0;
-
-  // The field as a text: its bytes up to the first NUL.
-  const char* c_str() const { return reinterpret_cast<const char*>(data); }
-  size_t text_len() const { return std::strlen(c_str()); }
-  void text(std::string* out) const { out->assign(c_str(), text_len()); }
-  std::string text() const { return std::string(c_str(), text_len()); }
-};
-
-bool IsAllBlank(const std::string& s, size_t from, size_t to) {
-  for (size_t i = from; i < to && i < s.size(); ++i) {
-    if (s[i] != ' ') return false;
-  }
-  return true;
-}
-
-// The file base name: the name without its extension and without a leading "DATA\".
-// Returns false when the field holds no name at all.
-bool BaseName(const std::string& field, std::string* value) {
-  if (IsAllBlank(field, 0, field.size())) return false;
-  size_t cut = field.size();
-  for (size_t i = field.size(); i-- > 0;) {
-    // An extension belongs to the last path component; a '.' in a directory name
-    // must not cut the file's name away.
-    if (field[i] == '\\') break;
-    if (field[i] == '.') {
-      // A '.' that opens its component (".PROFILE", or one behind blanks) starts
-      // a name rather than an extension.
-      const size_t slash = field.rfind('\\', i);
-      const size_t start = slash == std::string::npos ? 0 : slash + 1;
-      if (!IsAllBlank(field, start, i)) cut = i;
-      break;
-    }
-  }
-  std::string name = field.substr(0, cut);
-  if (name.size() > 5 && strncasecmp(name.c_str(), "DATA\\", 5) == 0 &&
-      !IsAllBlank(name, 5, name.size())) {
-    name.erase(0, 5);
-  }
-  *value = name;
-  return true;
-}
-
-// The file name: the text after the last backslash, or the whole field when it
-// names no directory. A field that begins with a blank holds no file name.
-bool FileName(const std::string& field, std::string* value) {
-  if (field.empty() || field[0] == ' ') return false;
-  const size_t slash = field.rfind('\\');
-  *value = slash == std::string::npos ? field : field.substr(slash + 1);
-  return true;
-}
-
-// The index of the first code of the field's code list that equals the field, or
-// the number of codes when none does. Codes are compared like strncmp: at most len
-// characters, stopping early where either text ends.
-int CodeIndex(const Entry& e, const FieldBytes& f) {
-  if (e.len <= 0 || e.perm == nullptr) return 0;
-  int p = 0;
-  for (const char* code = e.perm; code[0] != '\0'; code += e.len, ++p) {
-    bool same = true;
-    for (int k = 0; k < e.len; ++k) {
-      const char a = code[k];
-      const char b = k < f.len ? static_cast<char>(f.data[k]) : '\0';
-      if (a != b) {
-        same = false;
-        break;
-      }
-      if (a == '\0') break;
-    }
-    if (same) return p;
-  }
-  return p;
-}
-
-// The little-endian number held in the first min(len, 4) bytes of the field.
-int32_t FieldNumber(const Entry& e, const FieldBytes& f) {
-  uint32_t n = 0;
-  const int bytes = std::min(std::min(e.len, 4), f.len);
-  for (int i = bytes - 1; i >= 0; --i) n = (n << 8) | f.data[i];
-  return static_cast<int32_t>(n);
-}
-
-// n in decimal into *out, as "%lld" writes it.
-void Decimal(long long n, std::string* out) {
-  char text[24];
-  const std::to_chars_result end = std::to_chars(text, text + sizeof text, n);
-  out->assign(text, end.ptr);
-}
-
-// The operand of an arithmetic text: like atoi, but clamped so that no input can
-// overflow the arithmetic that follows.
-long long Operand(const char* s) {
-  while (*s != '\0' && std::isspace(static_cast<unsigned char>(*s))) ++s;
-  const bool negative = *s == '-';
-  if (*s == '-' || *s == '+') ++s;
-  long long n = 0;
-  for (; *s >= '0' && *s <= '9'; ++s) {
-    if (n < 0x7fffffffLL) n = n * 10 + (*s - '0');
-  }
-  if (n > 0x7fffffffLL) n = 0x7fffffffLL;
-  return negative ? -n : n;
-}
-
-// ":<op><operand>" applied to number. A division by zero leaves the number as it is,
-// as an unknown operator does: the source value is kept rather than lost.
-long long Arithmetic(const char* instruction, int32_t number) {
-  const char op = instruction[1];
-  const long long n = op != '\0' ? Operand(instruction + 2) : 0;
-  switch (op) {
-    case '*':
-      return number * n;
-    case '+':
-      return number + n;
-    case '-':
-      return number - n;
-    case '/':
-      return n != 0 ? number / n : number;
-    default:
-      return number;
-  }
-}
-
-const char* PredName(int dpred) {
-  return dpred >= 0 && dpred < kPredCount && prednames[dpred] != nullptr ? prednames[dpred] : "";
-}
-
-// The attribute name of dpred as a number: the same name under any id gives the
-// same number, so that the pairs of a definition are matched without comparing
-// their texts.
-int NameKey(int dpred) {
-  static const struct Keys {
-    Keys() {
-      // Position kPredCount stands for every id outside the table, named "".
-      for (int id = 0; id <= kPredCount; ++id) {
-        by_id[id] = id;
-        for (int k = 0; k < id; ++k) {
-          if (std::strcmp(PredName(k), PredName(id)) == 0) {
-            by_id[id] = k;
-            break;
-          }
-        }
-      }
-    }
-    int by_id[kPredCount + 1];
-  } keys;
-  return keys.by_id[dpred >= 0 && dpred < kPredCount ? dpred : kPredCount];
-}
-
-// One translation pass. CurrentResource outlives records and rule sets: it holds
-// the last key taken, which a password rule later in the same set reuses.
+// One translation pass. Its members hold the rule set, record and rule that it is
+// applying, so that each step reads them rather than taking them along.
+// CurrentResource outlives records and rule sets: it holds the last key taken,
+// which a password rule later in the same set reuses.
 class Pass {
  public:
   explicit Pass(Forcfg* out) : out_(out) {
@@ -193,18 +31,18 @@ class Pass {
   // itself, the records of each table are released once no later rule set reads
   // them.
   void Run(const TTableRow* table, const Config* conf, Config* spent) {
-    for (const TTableRow* row = table; row->trans != nullptr; ++row) {
-      const int sftab = row->sftab;
+    for (row_ = table; row_->trans != nullptr; ++row_) {
+      const int sftab = row_->sftab;
       Error.Report("\n Translating source table: %s",
                    sftab >= 0 && sftab < kTableNames ? TableName[sftab] : "");
-      if (row->sdtab < 0 || row->sdtab >= Config::kTables) continue;
+      if (row_->sdtab < 0 || row_->sdtab >= Config::kTables) continue;
       size_t rules = 0;
-      while (row->trans[rules].sfield != kEndField) ++rules;
+      while (row_->trans[rules].sfield != kEndField) ++rules;
       located_.assign(rules, Located{});
       other_.assign(rules, Located{});
-      const ListR& records = conf->tab[row->sdtab];
-      for (int i = 1; const Rec* rec = records.get(i); ++i) Record(*row, *rec);
-      if (spent != nullptr && !ReadLater(row + 1, row->sdtab)) spent->Release(row->sdtab);
+      const ListR& records = conf->tab[row_->sdtab];
+      for (int i = 1; (rec_ = records.get(i)) != nullptr; ++i) Record();
+      if (spent != nullptr && !ReadLater(row_ + 1, row_->sdtab)) spent->Release(row_->sdtab);
     }
   }
 
@@ -216,13 +54,27 @@ class Pass {
     std::string value;
   };
 
-  // A definition is made in the Forcfg's store only when its record is committed,
-  // so that a rejected record leaves nothing behind there. The pending attributes
-  // keep their storage from record to record.
+  // The definition one destination class of the running record is building. It
+  // is made in the Forcfg's store only when its record is committed, so that a
+  // rejected record leaves nothing behind there. The pending attributes keep
+  // their storage from record to record.
   struct Slot {
-    int dstz = -1;
+    int dstz = -1;                 // the class; -1 while the slot is free
     size_t used = 0;               // pending attributes of the running record
     std::vector<Pending> pending;  // the attributes in order; the first used are set
+
+    // The attribute whose name has NameKey key, or null.
+    Pending* Find(int key) {
+      for (size_t i = 0; i < used; ++i) {
+        if (pending[i].key == key) return &pending[i];
+      }
+      return nullptr;
+    }
+    // A new attribute at the end, its storage reused where there is some.
+    Pending* Add() {
+      if (used == pending.size()) pending.emplace_back();
+      return &pending[used++];
+    }
   };
 
   // Where a field lies in the records of the running rule set, once found.
@@ -234,10 +86,12 @@ class Pass {
   // kMismatch: the rule pairs the field with a mapping meant for another type.
   enum Outcome { kKeep, kDropped, kMismatch };
 
-  void Record(const TTableRow& row, const Rec& rec) {
+  // Applies every rule of the set to the record, then commits its definitions.
+  void Record() {
     coffin_ = 0;
-    for (int j = 0; row.trans[j].sfield != kEndField; ++j) {
-      if (!Rule(row, rec, row.trans[j], j)) break;
+    for (j_ = 0; row_->trans[j_].sfield != kEndField; ++j_) {
+      rule_ = &row_->trans[j_];
+      if (!Rule()) break;
     }
     for (Slot& slot : curls_) {
       if (coffin_ == 0 && slot.dstz >= 0 && slot.used > 0) Commit(slot);
@@ -264,17 +118,17 @@ class Pass {
     return false;
   }
 
-  // Reads field fid of rec, through the layouts of the running rule set, into
-  // *out; false when the field cannot be located (already reported). Every record
-  // of a rule set is packed by the same layout, so the first lookup that finds the
-  // field keeps its place in *at; a failing lookup is made, and reported, again
-  // for every record.
-  static bool Read(const TTableRow& row, const Rec& rec, int fid, Located* at, FieldBytes* out) {
+  // Reads field fid of the record, through the layouts of the running rule set,
+  // into *out; false when the field cannot be located (already reported). Every
+  // record of a rule set is packed by the same layout, so the first lookup that
+  // finds the field keeps its place in *at; a failing lookup is made, and
+  // reported, again for every record.
+  bool Read(int fid, Located* at, FieldBytes* out) const {
     if (at->e == nullptr) {
       // The lookup and the report of Rec::field, without the copy of the field
       // that it hands back.
       int pos = 0;
-      const Entry* e = Rec::formatp(row.sftab, row.sdtab, fid, &pos);
+      const Entry* e = Rec::formatp(row_->sftab, row_->sdtab, fid, &pos);
       if (e == nullptr) {
         Error.Report(0, static_cast<void*>(nullptr), "formatp failed");
         return false;
@@ -282,75 +136,79 @@ class Pass {
       at->e = e;
       at->pos = pos;
     }
-    out->len = FieldAt(*at->e, rec.data(), rec.len(), at->pos, out->data);
+    out->len = FieldAt(*at->e, rec_->data(), rec_->len(), at->pos, out->data);
     return true;
   }
 
-  // Applies rule j; false when the record's rules must end (its field is missing
-  // from the layout, which rejects the record).
-  bool Rule(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, int j) {
+  // Applies the running rule; false when the record's rules must end (its field
+  // is missing from the layout, which rejects the record).
+  bool Rule() {
+    const DirFieldTrans& r = *rule_;
     // One value area for every rule: a long value reuses the storage of the last.
     std::string* value = &value_;
     if (r.sfield == kConstantField) {
       value->assign(r.mapping.text != nullptr ? r.mapping.text : "");
-      Finish(r, j, value);
+      Finish(value);
       return true;
     }
-    Located* at = &located_[static_cast<size_t>(j)];
-    if (at->e == nullptr && Rec::format(row.sftab, r.sfield) == nullptr) {
+    Located* at = &located_[static_cast<size_t>(j_)];
+    if (at->e == nullptr && Rec::format(row_->sftab, r.sfield) == nullptr) {
       coffin_ = 1;
       return false;
     }
     FieldBytes field;
     // A field that the record cannot give has been reported; the record keeps its
     // other attributes.
-    if (!Read(row, rec, r.sfield, at, &field)) return true;
-    const Entry* e = at->e;
-
+    if (!Read(r.sfield, at, &field)) return true;
     value->clear();
-    Outcome outcome = kMismatch;
-    if (e->ctype == kCharField) {
-      outcome = Characters(row, rec, r, j, *e, field, value);
-    } else if (e->ctype == kNumberField) {
-      outcome = Number(r, *e, field, value);
-    }
-    if (outcome == kMismatch) Error.Report(38, e->ctype, j);
-    if (outcome != kKeep) return true;
-
+    if (Form(*at->e, field, value) != kKeep) return true;
     if (r.mapping.kind == Mapping::kKind && r.mapping.code == kSpread) {
-      Spread(r, *value);
+      Spread(*value);
     } else {
-      Finish(r, j, value);
+      Finish(value);
     }
     return true;
   }
 
-  Outcome Characters(const TTableRow& row, const Rec& rec, const DirFieldTrans& r, int j,
-                     const Entry& e, const FieldBytes& field, std::string* value) {
-    const Mapping& m = r.mapping;
-    if (m.kind == Mapping::kKind) {
-      switch (m.code) {
-        case kCopy:
-        case kSpread:
-          field.text(value);
-          return kKeep;
-        case kBaseName:
-          return BaseName(field.text(), value) ? kKeep : kDropped;
-        case kFileName:
-          return FileName(field.text(), value) ? kKeep : kDropped;
-        case kPasswordReset:
-          Error.Report("      > Password for %s reset to %s", CurrentResource, CurrentResource);
-          *value = CurrentResource;
-          return kKeep;
-        default:
-          return kMismatch;
-      }
+  // Forms the value of the field by the rule's mapping, as the field's type asks.
+  Outcome Form(const Entry& e, const FieldBytes& field, std::string* value) {
+    Outcome outcome = kMismatch;
+    if (e.ctype == kCharField) {
+      outcome = Characters(e, field, value);
+    } else if (e.ctype == kNumberField) {
+      outcome = Number(e, field, value);
     }
-    if (m.kind != Mapping::kValueMap || m.vmap == nullptr) return kMismatch;
+    if (outcome == kMismatch) Error.Report(38, e.ctype, j_);
+    return outcome;
+  }
 
-    const int p = CodeIndex(e, field);
+  Outcome Characters(const Entry& e, const FieldBytes& field, std::string* value) {
+    const Mapping& m = rule_->mapping;
+    if (m.kind == Mapping::kValueMap && m.vmap != nullptr) return Mapped(*m.vmap, e, field, value);
+    if (m.kind != Mapping::kKind) return kMismatch;
+    switch (m.code) {
+      case kCopy:
+      case kSpread:
+        field.text(value);
+        return kKeep;
+      case kBaseName:
+        return convert::BaseName(field.text(), value) ? kKeep : kDropped;
+      case kFileName:
+        return convert::FileName(field.text(), value) ? kKeep : kDropped;
+      case kPasswordReset:
+        Error.Report("      > Password for %s reset to %s", CurrentResource, CurrentResource);
+        *value = CurrentResource;
+        return kKeep;
+      default:
+        return kMismatch;
+    }
+  }
+
+  // A character field through a value map: the entry of the field's code decides.
+  Outcome Mapped(const ValueMap& map, const Entry& e, const FieldBytes& field, std::string* value) {
+    const int p = convert::CodeIndex(e, field);
     if (p >= kMapEntries) return kDropped;
-    const MapEntry& entry = m.vmap->e[p];
+    const MapEntry& entry = map.e[p];
     if (entry.kind == MapEntry::kText) {
       *value = entry.text;
       return kKeep;
@@ -361,22 +219,14 @@ class Pass {
         return kKeep;
       case kOtherField: {
         FieldBytes second;
-        if (!Read(row, rec, r.othersf, &other_[static_cast<size_t>(j)], &second)) return kDropped;
+        if (!Read(rule_->othersf, &other_[static_cast<size_t>(j_)], &second)) return kDropped;
         second.text(value);
         return kKeep;
       }
       case kCutAppend: {
-        char area[kCutArea];
-        const size_t taken = std::min(field.text_len(), sizeof area - 1);
-        std::memcpy(area, field.c_str(), taken);
-        area[taken] = '\0';
-        if (char* blank = std::strchr(area, ' ')) *blank = '\0';
-        const MapEntry* next = p + 1 < kMapEntries ? &m.vmap->e[p + 1] : nullptr;
-        if (next != nullptr && next->kind == MapEntry::kText) {
-          const size_t used = std::strlen(area);
-          std::snprintf(area + used, sizeof area - used, "%s", next->text);
-        }
-        *value = area;
+        const MapEntry* next = p + 1 < kMapEntries ? &map.e[p + 1] : nullptr;
+        const bool suffix = next != nullptr && next->kind == MapEntry::kText;
+        convert::CutAppend(field.c_str(), suffix ? next->text : "", value);
         return kKeep;
       }
       default:
@@ -392,89 +242,100 @@ class Pass {
     return kDropped;
   }
 
-  Outcome Number(const DirFieldTrans& r, const Entry& e, const FieldBytes& field,
-                 std::string* value) {
-    const int32_t number = FieldNumber(e, field);
-    const Mapping& m = r.mapping;
+  Outcome Number(const Entry& e, const FieldBytes& field, std::string* value) {
+    const int32_t number = convert::FieldNumber(e, field);
+    const Mapping& m = rule_->mapping;
     if (m.kind == Mapping::kKind && (m.code == kCopy || m.code == kSpread)) {
-      Decimal(number, value);
+      convert::Decimal(number, value);
       return kKeep;
     }
     if (m.kind != Mapping::kRangeMap || m.rmap == nullptr) return kMismatch;
-    for (const RangeEntry& range : m.rmap->e) {
-      if (range.to >= range.from && (number < range.from || number > range.to)) continue;
-      const MapEntry& str = range.str;
-      if (str.kind == MapEntry::kText) {
-        if (str.text[0] == ':') {
-          Decimal(Arithmetic(str.text, number), value);
-        } else {
-          value->assign(str.text);
-        }
-        return kKeep;
+    const MapEntry* str = convert::RangeStr(*m.rmap, number);
+    if (str == nullptr) return kDropped;
+    if (str->kind == MapEntry::kText) {
+      if (str->text[0] == ':') {
+        convert::Decimal(convert::Arithmetic(str->text, number), value);
+      } else {
+        value->assign(str->text);
       }
-      if (str.action == kCopyValue) {
-        Decimal(number, value);
-        return kKeep;
-      }
-      return Drop(str.action);
+      return kKeep;
     }
-    return kDropped;
+    if (str->action != kCopyValue) return Drop(str->action);
+    convert::Decimal(number, value);
+    return kKeep;
   }
 
   // Adds the value, as it stands, to every definition of the class committed so far.
-  void Spread(const DirFieldTrans& r, const std::string& value) {
-    if (r.dstanid < 0 || r.dstanid >= Forcfg::kClasses) return;
-    const char* name = PredName(r.dpred);
-    const ListLP& definitions = out_->stz[r.dstanid];
+  void Spread(const std::string& value) {
+    if (rule_->dstanid < 0 || rule_->dstanid >= Forcfg::kClasses) return;
+    const char* name = PredName(rule_->dpred);
+    const ListLP& definitions = out_->stz[rule_->dstanid];
     for (int i = 1; ListBP* definition = definitions.get(i); ++i) {
       definition->add(out_->NewPair(name, value.c_str(), std::strlen(value.c_str())));
     }
   }
 
-  void Finish(const DirFieldTrans& r, int j, std::string* value) {
-    if (r.dpred == kKeyPred) {
-      Error.Report(" .... resource '%s' processed", value->c_str());
-      std::memset(CurrentResource, 0, sizeof CurrentResource);
-      const size_t n = std::strlen(value->c_str());
-      std::memcpy(CurrentResource, value->c_str(), std::min(n, sizeof CurrentResource - 1));
-    }
+  void Finish(std::string* value) {
+    if (rule_->dpred == kKeyPred) TakeKey(*value);
     const size_t kept = value->find_last_not_of(' ');
     value->erase(kept == std::string::npos ? 0 : kept + 1);
-    if (NeedsQuotes(r.dpred) == 1) {
+    if (NeedsQuotes(rule_->dpred) == 1) {
       value->insert(0, kQuote);
       value->append(kQuote);
     }
-    Place(r, j, *value);
+    Place(*value);
   }
 
-  void Place(const DirFieldTrans& r, int j, const std::string& value) {
-    const int key = NameKey(r.dpred);
+  // The key is logged and remembered as it was read, trailing blanks included.
+  void TakeKey(const std::string& key) {
+    Error.Report(" .... resource '%s' processed", key.c_str());
+    std::memset(CurrentResource, 0, sizeof CurrentResource);
+    const size_t n = std::strlen(key.c_str());
+    std::memcpy(CurrentResource, key.c_str(), std::min(n, sizeof CurrentResource - 1));
+  }
+
+  // The slot that builds the definition of class dstanid for the running record:
+  // the one that holds the class, else the first free one, claimed for it; null
+  // when every slot holds another class. Slots are claimed in order, so a slot of
+  // the class always comes before the free ones.
+  Slot* SlotFor(int dstanid) {
     for (Slot& slot : curls_) {
-      if (slot.dstz != r.dstanid && slot.dstz != -1) continue;
-      if (slot.dstz == r.dstanid) {
-        for (size_t i = 0; i < slot.used; ++i) {
-          Pending& placed = slot.pending[i];
-          if (placed.key != key) continue;
-          const char join = static_cast<char>(r.othersf & 0xff);
-          if (join != '\0') placed.value.push_back(join);
-          // A value ends at its first NUL, as a text does.
-          placed.value.append(value.c_str());
-          return;
-        }
-      } else {
-        slot.dstz = r.dstanid;
+      if (slot.dstz == dstanid) return &slot;
+      if (slot.dstz == -1) {
+        slot.dstz = dstanid;
+        return &slot;
       }
-      if (slot.used == slot.pending.size()) slot.pending.emplace_back();
-      Pending& placed = slot.pending[slot.used++];
-      placed.key = key;
-      placed.name = PredName(r.dpred);
-      placed.value.assign(value);
+    }
+    return nullptr;
+  }
+
+  // Adds the value to the definition of the rule's class: joined to the pair of
+  // the same name, or as a new pair at its end.
+  void Place(const std::string& value) {
+    Slot* slot = SlotFor(rule_->dstanid);
+    if (slot == nullptr) {
+      Error.Report(37, j_);
       return;
     }
-    Error.Report(37, j);
+    const int key = NameKey(rule_->dpred);
+    if (Pending* placed = slot->Find(key)) {
+      const char join = static_cast<char>(rule_->othersf & 0xff);
+      if (join != '\0') placed->value.push_back(join);
+      // A value ends at its first NUL, as a text does.
+      placed->value.append(value.c_str());
+      return;
+    }
+    Pending* placed = slot->Add();
+    placed->key = key;
+    placed->name = PredName(rule_->dpred);
+    placed->value.assign(value);
   }
 
   Forcfg* out_;
+  const TTableRow* row_ = nullptr;       // the running rule set
+  const Rec* rec_ = nullptr;             // the running record
+  const DirFieldTrans* rule_ = nullptr;  // the running rule
+  int j_ = 0;                            // its index in the set
   Slot curls_[kSlots];
   std::vector<Located> located_;  // by rule of the running rule set: its field
   std::vector<Located> other_;    // and its othersf field
@@ -497,30 +358,3 @@ void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out) {
 }
 
 Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }
-
-namespace {
-
-int QuotedByName(int FieldID) {
-  const char* name = prednames[FieldID];
-  if (name == nullptr) return 0;
-  for (const char* match : MatchStrings) {
-    if (match == nullptr || match[0] == '\0') break;
-    if (std::strstr(name, match) != nullptr) return 1;
-  }
-  return FieldID == kTAVOPasswordPred || FieldID == kOpIDPred || FieldID == kRemoteCodePagePred ? 1
-                                                                                                : 0;
-}
-
-}  // namespace
-
-int NeedsQuotes(int FieldID) {
-  if (FieldID < 0 || FieldID >= kPredCount) return 0;
-  // Asked for every attribute of every record: the names are searched once.
-  static const struct Quoted {
-    Quoted() {
-      for (int id = 0; id < kPredCount; ++id) by_id[id] = QuotedByName(id);
-    }
-    int by_id[kPredCount];
-  } quoted;
-  return quoted.by_id[FieldID];
-}

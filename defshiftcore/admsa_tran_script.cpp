@@ -2,12 +2,12 @@
 
 #include <strings.h>
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
 #include "admsa_errs.h"
+#include "admsa_supp_text.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
 
@@ -30,17 +30,6 @@ const char UpdateTemplateRD[] = "tavoupdate -c rd -r %s -P ";
 
 namespace {
 
-// Attribute ids the checks look at.
-constexpr int kWDModelId = 4;
-constexpr int kWDNetName = 5;
-constexpr int kWDDescription = 11;
-constexpr int kTDDDestType = 20;
-constexpr int kTDDDescription = 31;
-constexpr int kTDDTriggerLevel = 33;
-constexpr int kFDDescription = 44;
-constexpr int kPDDescription = 51;
-constexpr int kTDDescription = 59;
-
 const char kSystemQueue[] = "QMSG";
 const char kIntrapartition[] = "intrapartition";
 
@@ -53,17 +42,9 @@ void TrimTrailingBlanks(char* s) { TrimTrailingBlanks(s, std::strlen(s)); }
 
 const char* OrEmpty(const char* s) { return s != nullptr ? s : ""; }
 
-// The prednames name of AttrID, or null for an id outside the table.
-const char* PredName(int AttrID) {
-  if (AttrID < 0 || AttrID >= kPredCount) return nullptr;
-  return prednames[AttrID];
-}
-
 // Writes the n bytes at data; 0, or the error number of the failure.
 int WriteAll(FILE* hFile, const char* data, size_t n) {
-  errno = 0;
-  if (std::fwrite(data, 1, n, hFile) == n) return 0;
-  return errno != 0 ? errno : EIO;
+  return ErrorOf([&] { return std::fwrite(data, 1, n, hFile) == n; });
 }
 
 }  // namespace
@@ -112,22 +93,9 @@ class AttrToScript::Lines {
 std::string ScriptFormat(const char* Format, ...) {
   va_list args;
   va_start(args, Format);
-  va_list again;
-  va_copy(again, args);
-  // Nearly every line fits a small area; only a longer one is formatted twice.
-  char area[256];
-  const int n = std::vsnprintf(area, sizeof area, Format, args);
-  std::string text;
-  if (n > 0 && n < static_cast<int>(sizeof area)) {
-    text.assign(area, static_cast<size_t>(n));
-  } else if (n > 0) {
-    text.resize(static_cast<size_t>(n));
-    // The string's own terminator slot takes vsnprintf's NUL.
-    std::vsnprintf(&text[0], text.size() + 1, Format, again);
-  }
-  va_end(again);
+  const Formatted text(Format, args);
   va_end(args);
-  return text;
+  return std::string(text.text(), text.size());
 }
 
 int ScriptWriteLine(FILE* hFile, const std::string& Line) {
@@ -194,7 +162,8 @@ void AttrToScript::Store(char* Text, size_t Len) {
 const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
   *rIndex = -1;
   const char* name = PredName(AttrID);
-  if (name == nullptr) return nullptr;
+  // Only an id outside the table has no name; every attribute would match it.
+  if (name[0] == '\0') return nullptr;
   const size_t len = std::strlen(name);
   for (int i = 0; i < iResourceAttributes; ++i) {
     if (strncasecmp(Attributes[i], name, len) == 0) {
@@ -266,14 +235,14 @@ int AttrToScript::Verify() {
         "not migrated",
         ShowControlCharacters(ShownName()).c_str());
     // The description is found by its name, which is the same in every class.
-    LogDescription(kWDDescription);
+    LogDescription(kWDDescriptionPred);
     return 0;
   }
   // The commands take the word after -P for the name: without one, the first
   // attribute would name the resource.
   if (ResourceID != RDid && ResourceName[0] == '\0') {
     Error.Report(" .... a resource without a name is not migrated");
-    LogDescription(kWDDescription);
+    LogDescription(kWDDescriptionPred);
     return 0;
   }
   switch (ResourceID) {
@@ -305,15 +274,15 @@ int AttrToScript::VerifyWritable() const {
 int AttrToScript::VerifyWD() {
   int model;
   int net;
-  const char* modelid = RetrieveAttribute(kWDModelId, &model);
+  const char* modelid = RetrieveAttribute(kWDModelIdPred, &model);
   if (modelid == nullptr) return 1;
-  const char* netname = RetrieveAttribute(kWDNetName, &net);
-  if (netname == nullptr || Test(kWDNetName, "", &net) == 1) return 1;
+  const char* netname = RetrieveAttribute(kWDNetNamePred, &net);
+  if (netname == nullptr || Test(kWDNetNamePred, "", &net) == 1) return 1;
   Error.Report(" .... resource '%s': '%s' conflicts with '%s'", ResourceName, modelid, netname);
   Error.Report("      > NetName value reset to \"\"");
-  const std::string reset = ScriptFormat("%s=\\\"\\\"", prednames[kWDNetName]);
+  const std::string reset = ScriptFormat("%s=\\\"\\\"", PredName(kWDNetNamePred));
   ReplaceAttributeX(net, reset.c_str());
-  LogDescription(kWDDescription);
+  LogDescription(kWDDescriptionPred);
   return 1;
 }
 
@@ -322,32 +291,33 @@ int AttrToScript::VerifyTDD() {
   if (std::strcmp(ResourceName, kSystemQueue) == 0) {
     Error.Report(" .... resource '%s' is a TAVO system resource, and is not migrated",
                  ResourceName);
-    LogDescription(kTDDDescription);
+    LogDescription(kTDDDescriptionPred);
     result = 0;
   }
   int index;
-  if (RetrieveAttribute(kTDDDestType, &index) != nullptr &&
-      Test(kTDDDestType, kIntrapartition, &index) == 0) {
+  if (RetrieveAttribute(kTDDDestTypePred, &index) != nullptr &&
+      Test(kTDDDestTypePred, kIntrapartition, &index) == 0) {
     // A trigger level means nothing to a queue that is not intrapartition, and
     // the new release refuses it there.
-    DeleteAttribute(kTDDTriggerLevel);
+    DeleteAttribute(kTDDTriggerLevelPred);
   }
   return result;
 }
 
 int AttrToScript::VerifyFD() {
-  if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
-  Error.Report(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
-               ResourceName);
-  LogDescription(kFDDescription);
-  return 0;
+  return VerifyNotSystem(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
+                         kFDDescriptionPred);
 }
 
 int AttrToScript::VerifyPD() {
+  return VerifyNotSystem(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
+                         kPDDescriptionPred);
+}
+
+int AttrToScript::VerifyNotSystem(const char* Refusal, int DescID) {
   if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
-  Error.Report(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
-               ResourceName);
-  LogDescription(kPDDescription);
+  Error.Report(Refusal, ResourceName);
+  LogDescription(DescID);
   return 0;
 }
 
@@ -356,7 +326,7 @@ int AttrToScript::VerifyTD() {
     if (std::strcmp(*id, ResourceName) == 0) {
       Error.Report(" .... resource '%s' is a Version 2.0 supplied transaction, and is not migrated",
                    ResourceName);
-      LogDescription(kTDDescription);
+      LogDescription(kTDDescriptionPred);
       return 0;
     }
   }

@@ -108,6 +108,10 @@ class AttrToScript {
   int VerifyFD();
   int VerifyPD();
   int VerifyTD();
+  // The check of files and programs: refuses a definition whose name begins with
+  // FD_SysFilePrefix, logging Refusal (a format taking the name) and the
+  // description DescID; 0 then, else 1.
+  int VerifyNotSystem(const char* Refusal, int DescID);
   // 1 when every text of the record can be written to a command file.
   int VerifyWritable() const;
   // Logs "      > (<description>)" when attribute DescID exists, control

@@ -45,10 +45,6 @@ bool KeyMatches(const _RHBuffer& desc, uint8_t KeyNum) {
   return (desc.PCBInfo[0].UsrData & KeyNum) == KeyNum;
 }
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-
 // One PCB search. Each name is described at most once: a server that keeps
 // answering "MI" without a name it has not given before cannot hold the search.
 class PCBSearch {

@@ -74,22 +74,14 @@ uint16_t SfsServer::Handle(Exchange* ex) {
     case QrlCode('E', 'T'):
     case QrlCode('H', 'L'):
       return Admit(ex, Phase::kOpen);
-    case QrlCode('Q', 'P'): {
-      const uint16_t rc = Admit(ex, Phase::kOpen);
-      return rc != 0 ? rc : QueryNames(ex);
-    }
-    case QrlCode('R', 'H'): {
-      const uint16_t rc = Admit(ex, Phase::kOpen);
-      return rc != 0 ? rc : Describe(ex);
-    }
-    case QrlCode('I', 'D'): {
-      const uint16_t rc = Admit(ex, Phase::kOpen);
-      return rc != 0 ? rc : StartReading(ex);
-    }
-    case QrlCode('G', 'N'): {
-      const uint16_t rc = Admit(ex, Phase::kOpen);
-      return rc != 0 ? rc : NextRecord(ex);
-    }
+    case QrlCode('Q', 'P'):
+      return ServeOpen(ex, &SfsServer::QueryNames);
+    case QrlCode('R', 'H'):
+      return ServeOpen(ex, &SfsServer::Describe);
+    case QrlCode('I', 'D'):
+      return ServeOpen(ex, &SfsServer::StartReading);
+    case QrlCode('G', 'N'):
+      return ServeOpen(ex, &SfsServer::NextRecord);
     case QrlCode('C', 'O'): {
       // Disconnecting is allowed at any point of the connect sequence.
       if (phase_ == Phase::kIdle) return kOutOfSequence;
@@ -100,6 +92,11 @@ uint16_t SfsServer::Handle(Exchange* ex) {
     default:
       return kUnknownRequest;
   }
+}
+
+uint16_t SfsServer::ServeOpen(Exchange* ex, uint16_t (SfsServer::*serve)(Exchange*)) {
+  const uint16_t rc = Admit(ex, Phase::kOpen);
+  return rc != 0 ? rc : (this->*serve)(ex);
 }
 
 // Every file-server request carries the parameter list, which goes back into the

@@ -60,6 +60,9 @@ class SfsServer {
   enum class Phase { kIdle, kStarted, kFileGiven, kOpen };
 
   uint16_t Admit(Exchange* ex, Phase needed);
+  // Admits a request of the open file, then serves it with serve: 0, or the code
+  // of the refusal or of the failure.
+  uint16_t ServeOpen(Exchange* ex, uint16_t (SfsServer::*serve)(Exchange*));
   uint16_t OpenFolder();
   uint16_t QueryNames(Exchange* ex);
   uint16_t Describe(Exchange* ex);

@@ -35,11 +35,12 @@ struct Outcome {
 
 Outcome Migrate(const char* name, int cls, const Attrs& attrs, const char* region = "REGION1") {
   AttrToScript r(name, cls, region);
-  testing::internal::CaptureStdout();
-  for (const auto& a : attrs) r.Add(a.first, a.second);
-  const int result = r.Verify();
-  std::string log = testing::internal::GetCapturedStdout();
-  return {result == 1 ? Script(&r) : "refused", log};
+  int result = 0;
+  const Captured log = Capture([&] {
+    for (const auto& a : attrs) r.Add(a.first, a.second);
+    result = r.Verify();
+  });
+  return {result == 1 ? Script(&r) : "refused", log.out};
 }
 
 }  // namespace

@@ -51,6 +51,14 @@ std::string NoRecords(const char* title) {
 
 class CommandFileTest : public testing::Test {
  protected:
+  // The records a test adds to conf_ are its own.
+  ~CommandFileTest() override { ReleaseRecords(&conf_); }
+
+  // Translates the records of conf_ into cfg_ by the shipped rule tables.
+  void Translate() {
+    Capture([this] { TranslateRules(TTable, &conf_, &cfg_); });
+  }
+
   // Runs a whole write of cfg_ for region; keeps the console output and the file.
   void Generate(const char* region = "REGION1") {
     HumanFile store(path_.c_str(), region);
@@ -78,6 +86,7 @@ class CommandFileTest : public testing::Test {
   }
 
   const std::string path_ = TempPath("migrate.cmd");
+  Config conf_;
   Forcfg cfg_;
   int open_ = -2;
   int generated_ = -2;
@@ -131,7 +140,6 @@ TEST_F(CommandFileTest, WritesClassesInOrderAndCountsThem) {
 // A control file that an old system damaged: a key of blanks or NUL bytes names
 // no resource, and such a definition is left out and reported.
 TEST_F(CommandFileTest, DefinitionsWithoutANameAreLeftOutAndReported) {
-  Config conf;
   const std::pair<std::string, const char*> keys[] = {
       {"TRN1", "first good one"},
       {"    ", "blank key"},
@@ -142,10 +150,9 @@ TEST_F(CommandFileTest, DefinitionsWithoutANameAreLeftOutAndReported) {
   for (const auto& k : keys) {
     RawRecord raw(PCTid);
     raw.Text(1003, "").Bytes(1, k.first).Text(100, "PROG1").Text(106, k.second);
-    conf.tab[PCTid].add(raw.Packed());
+    conf_.tab[PCTid].add(raw.Packed());
   }
-  Capture([&] { TranslateRules(TTable, &conf, &cfg_); });
-  ReleaseRecords(&conf);
+  Translate();
   Generate();
 
   const std::string commands = NamesAndCommands();
@@ -379,31 +386,6 @@ TEST(CommandFileReplaceTest, ProcessEndedWithoutCloseLeavesNoTemporary) {
   ASSERT_TRUE(own.has_value());
   EXPECT_EQ(std::vector<std::string>{"old.cmd"}, own->Entries());
   EXPECT_EQ("old", ReadFile(old));
-}
-
-TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
-  const std::string too_long(kMaxRegionLength + 1, 'R');
-  const std::pair<std::string, std::string> regions[] = {
-      {"REG\nION", "Region 'REG?ION' holds characters that cannot be written to a command file\n"},
-      {"REG\r", "Region 'REG?' holds characters that cannot be written to a command file\n"},
-      {"\tREG\x7f", "Region '?REG?' holds characters that cannot be written to a command file\n"},
-      {too_long, "Region name of 2049 characters is too long for a command file (at most 2048)\n"},
-  };
-  for (const auto& r : regions) {
-    char inf[] = "NOSUCH";
-    const std::string out_path = TempPath("refused.cmd");
-    std::vector<char> outf(out_path.begin(), out_path.end());
-    outf.push_back('\0');
-    std::vector<char> region(r.first.begin(), r.first.end());
-    region.push_back('\0');
-    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8};
-    int rc = 0;
-    const Captured captured = Capture([&] { rc = transmain(&md); });
-    EXPECT_EQ(-1, rc) << r.second;
-    EXPECT_EQ(r.second, captured.out);
-    EXPECT_EQ("Error 29: No conversion performed.\n", captured.err);
-    EXPECT_EQ("", ReadText(out_path)) << r.second;
-  }
 }
 
 // Lines holding characters that the interpreter reads.

@@ -127,6 +127,29 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
   }
 }
 
+// An absolute path begins with '/', as an option may; one that holds a further
+// '/' is a value of -o or -l, and the file is written where it names.
+TEST(OptionScanTest, AbsolutePathsAreValues) {
+  for (const bool log : {false, true}) {
+    SCOPED_TRACE(log ? "-l" : "-o");
+    const ScanFolder dir;
+    const std::string path = dir.Path("named.file");
+    const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", log ? "-l" : "-o", path});
+    EXPECT_EQ(0, run.status);
+    const std::string outf = log ? dir.Path("migratetavo.cmd") : path;
+    const std::string report = log ? ReadText(path) : run.out;
+    const std::string shown = log ? "migratetavo.cmd" : path;
+    EXPECT_NE(std::string::npos,
+              report.find("Source file: SRC\nOutput file: " + shown + "\nRegion: REG\n"))
+        << report;
+    EXPECT_NE(std::string::npos, ReadText(outf).find("for region 'REG' "));
+    const std::vector<std::string> files =
+        log ? std::vector<std::string>{"SRC.ctf", "migratetavo.cmd", "named.file"}
+            : std::vector<std::string>{"SRC.ctf", "named.file"};
+    EXPECT_EQ(files, dir.Entries());
+  }
+}
+
 // --help is -h by another name; --version shows the version and runs nothing.
 // Other words after "--" are scanned as before, by their second character.
 TEST(OptionScanTest, LongOptionsShowUsageOrVersionAndRunNothing) {

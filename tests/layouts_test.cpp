@@ -139,15 +139,9 @@ TEST(LayoutTest, EntriesAreWellFormed) {
   EXPECT_EQ(0, TabList[9].num);
 }
 
-TEST(NameTableTest, EveryIdHasAName) {
-  for (int id = 0; id < kPredCount; ++id) {
-    ASSERT_NE(nullptr, prednames[id]) << id;
-    EXPECT_NE('\0', prednames[id][0]) << id;
-  }
-  // Rules name attributes by id; a slip anywhere above shifts these.
-  EXPECT_STREQ("TWASize", prednames[61]);
-  EXPECT_STREQ("AuthenticationService", prednames[95]);
-
+// That every id has a name, and that the ids code names name what they say, is
+// proven when the library is built.
+TEST(NameTableTest, ClassCodesAndTitlesAreDistinct) {
   std::set<std::string> codes;
   std::set<std::string> titles;
   for (int id = WDid; id < LSTid; ++id) {
@@ -158,6 +152,33 @@ TEST(NameTableTest, EveryIdHasAName) {
   EXPECT_EQ(static_cast<size_t>(LSTid), titles.size());
   EXPECT_STREQ("tdd", ResTypeArr[TDDid]);
   EXPECT_STREQ("Gateway Definitions", StanzaName[CDid]);
+}
+
+TEST(NameTableTest, QuotedByNameSubstringOrByThreeIds) {
+  // By name, then the three quoted by their id alone.
+  const int quoted[] = {
+      3, 11, 19, 21, 35, 45, 74, 92, kUDPasswordPred, kUDOpIDPred, kCDRemoteCodePagePred};
+  const int plain[] = {kKeyPred, 8, kTDTWASizePred, 67, 69, 70, 76, 88, 91, 95};
+  for (int id : quoted) EXPECT_EQ(1, NeedsQuotes(id)) << prednames[id];
+  for (int id : plain) EXPECT_EQ(0, NeedsQuotes(id)) << prednames[id];
+  EXPECT_EQ(0, NeedsQuotes(-1));
+  EXPECT_EQ(0, NeedsQuotes(kPredCount));
+}
+
+TEST(NameTableTest, IdsShareANameKeyExactlyWhenTheyShareTheirName) {
+  for (int a = 0; a < kPredCount; ++a) {
+    EXPECT_STREQ(prednames[a], PredName(a)) << a;
+    for (int b = 0; b < kPredCount; ++b) {
+      const bool same = std::string(prednames[a]) == prednames[b];
+      EXPECT_EQ(same, NameKey(a) == NameKey(b)) << prednames[a] << " " << prednames[b];
+    }
+  }
+  // Ids outside the table are all named "", which no id inside it is.
+  for (int outside : {-1, kPredCount, 1000}) {
+    EXPECT_STREQ("", PredName(outside)) << outside;
+    EXPECT_EQ(NameKey(-1), NameKey(outside)) << outside;
+    for (int id = 0; id < kPredCount; ++id) EXPECT_NE(NameKey(id), NameKey(outside)) << id;
+  }
 }
 
 TEST(FieldAccessTest, EveryFieldComesBackFromItsRawOffset) {

@@ -147,6 +147,23 @@ TEST(MessageLogTest, NumbersOutsideTheTableAreTheClosingEntry) {
   EXPECT_EQ("Error 41: LAST ERROR\nError 41: LAST ERROR\n", c.err);
 }
 
+TEST(ErrorOfTest, ErrorNumberOfAFailedCallOrEio) {
+  errno = ENOSPC;  // left by an earlier call that failed
+  EXPECT_EQ(0, ErrorOf([] { return true; }));
+  EXPECT_EQ(EIO, ErrorOf([] { return false; }));
+  EXPECT_EQ(ENOSPC, ErrorOf([] {
+              errno = ENOSPC;
+              return false;
+            }));
+  // A call that succeeds although it set errno on the way succeeded.
+  EXPECT_EQ(0, ErrorOf([] {
+              errno = EINTR;
+              return true;
+            }));
+  const std::string missing = TempPath("no folder") + "/file";
+  EXPECT_EQ(ENOENT, ErrorOf([&missing] { return std::remove(missing.c_str()) == 0; }));
+}
+
 // Report and command file times: the 24-character calendar form with the day of
 // the month padded by a blank, the same whatever C runtime the library runs on.
 TEST(MessageLogTest, LocalTimesHaveTheCalendarFormEverywhere) {

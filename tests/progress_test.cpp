@@ -43,6 +43,24 @@ std::string Visible(const std::string& text) {
   return end == std::string::npos ? "" : line.substr(0, end + 1);
 }
 
+// A temporary stream for the progress line of one run. The run ends and the
+// stream closes when the object goes, however the test ends.
+class LineStream {
+ public:
+  LineStream() : f_(std::tmpfile()) {}
+  ~LineStream() {
+    progress::End();
+    if (f_ != nullptr) std::fclose(f_);
+  }
+  LineStream(const LineStream&) = delete;
+  LineStream& operator=(const LineStream&) = delete;
+
+  FILE* get() const { return f_; }
+
+ private:
+  FILE* f_;
+};
+
 // Counts long enough for the line to be due: a round of counts before the
 // first delay has passed, then a round after it, whose last count draws.
 void LongRun() {
@@ -60,7 +78,8 @@ TEST(ProgressTest, ShownOnlyOnATerminalWhileTheReportGoesToAFile) {
   const Case cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.report_to_file) + " " + std::to_string(c.terminal));
-    FILE* out = std::tmpfile();
+    const LineStream stream;
+    FILE* out = stream.get();
     ASSERT_NE(nullptr, out);
     progress::Begin(c.report_to_file, c.terminal, out);
     LongRun();
@@ -74,12 +93,12 @@ TEST(ProgressTest, ShownOnlyOnATerminalWhileTheReportGoesToAFile) {
     } else {
       EXPECT_EQ("", after);
     }
-    std::fclose(out);
   }
 }
 
 TEST(ProgressTest, ShortRunsShowNothingAndErasingTwiceIsHarmless) {
-  FILE* out = std::tmpfile();
+  const LineStream stream;
+  FILE* out = stream.get();
   ASSERT_NE(nullptr, out);
   progress::Begin(true, true, out);
   for (int i = 0; i < 10 * progress::kCheckEvery; ++i) progress::Count(progress::kRead);
@@ -91,7 +110,6 @@ TEST(ProgressTest, ShortRunsShowNothingAndErasingTwiceIsHarmless) {
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   for (int i = 0; i < progress::kCheckEvery; ++i) progress::Count(progress::kRead);
   EXPECT_EQ("", Contents(out));
-  std::fclose(out);
 }
 
 // An error in the middle of a run is not written across the line.

@@ -194,94 +194,129 @@ int ParseRaw(const std::vector<std::string>& tokens, std::string* record, std::s
   return 1;
 }
 
-int ParseFields(int tid, const std::vector<std::string>& tokens, std::string* record,
-                std::string* error) {
-  const Entry* layout = LayoutOf(tid);
-  int len = RawLengthNeeded(tid);
+// What the items of a line of fields have given so far.
+struct FieldItems {
+  explicit FieldItems(int table) : tid(table), len(RawLengthNeeded(table)) {}
+
+  int tid;
+  int len;  // the record length: the layout's, or the one len= gives
   bool len_given = false;
-  std::vector<std::pair<const Entry*, std::string>> fields;
-  std::vector<std::pair<int, std::string>> patches;
-  std::set<int> given;
+  std::vector<std::pair<const Entry*, std::string>> fields;  // each with its bytes
+  std::vector<std::pair<int, std::string>> patches;          // bytes by raw offset
+  std::set<int> given;                                       // field ids given
+};
 
-  for (size_t i = 1; i < tokens.size(); ++i) {
-    const std::string& t = tokens[i];
-    const size_t eq = t.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      *error = "expected FIELD=VALUE, len=N or @OFFSET=HEX, not '" + t + "'";
-      return -1;
-    }
-    const std::string name = t.substr(0, eq);
-    const std::string value = t.substr(eq + 1);
-    unsigned long long n = 0;
-    if (name == "len") {
-      if (len_given) {
-        *error = "len given twice";
-        return -1;
-      }
-      if (!DecodeNumber(value, ctf::kMaxRecordLen, &n) || n == 0) {
-        *error =
-            "bad record length '" + value + "' (1 to " + std::to_string(ctf::kMaxRecordLen) + ")";
-        return -1;
-      }
-      len = static_cast<int>(n);
-      len_given = true;
-    } else if (name[0] == '@') {
-      std::string bytes;
-      if (!DecodeNumber(name.substr(1), ctf::kMaxRecordLen, &n) || n == 0) {
-        *error = "bad offset in '" + t + "' (1 to " + std::to_string(ctf::kMaxRecordLen - 1) + ")";
-        return -1;
-      }
-      if (value.empty() || !DecodeHex(value, &bytes)) {
-        *error = "bad hex bytes in '" + t + "' (pairs of hex digits)";
-        return -1;
-      }
-      patches.emplace_back(static_cast<int>(n), bytes);
-    } else {
-      // A field is named by its id, or by the one attribute the translation makes of it.
-      int fid = -1;
-      if (DecodeNumber(name, 1u << 30, &n)) {
-        fid = static_cast<int>(n);
-      } else if (ctffields::FieldOfName(tid, name, &fid, error) < 0) {
-        return -1;
-      }
-      const Entry* e = fid >= 0 ? FindField(layout, fid) : nullptr;
-      if (e == nullptr) {
-        *error = "'" + name + "' is not a field of the " + TablChars[tid] +
-                 " record layout (a field id or an attribute name: ctfimage fields " +
-                 TablChars[tid] + ")";
-        return -1;
-      }
-      if (!given.insert(e->field).second) {
-        *error = "field " + name + " given twice";
-        return -1;
-      }
-      std::string bytes;
-      if (!FieldBytes(*e, value, &bytes, error)) return -1;
-      fields.emplace_back(e, bytes);
-    }
+// Each handler takes one item and returns whether it is sound; *error says why not.
+
+// len=VALUE
+bool LengthItem(const std::string& value, FieldItems* items, std::string* error) {
+  unsigned long long n = 0;
+  if (items->len_given) {
+    *error = "len given twice";
+    return false;
   }
+  if (!DecodeNumber(value, ctf::kMaxRecordLen, &n) || n == 0) {
+    *error = "bad record length '" + value + "' (1 to " + std::to_string(ctf::kMaxRecordLen) + ")";
+    return false;
+  }
+  items->len = static_cast<int>(n);
+  items->len_given = true;
+  return true;
+}
 
-  *record = Canvas(tid, len);
-  for (const auto& f : fields) {
+// @OFFSET=HEX, the whole item being item.
+bool PatchItem(const std::string& item, const std::string& offset, const std::string& value,
+               FieldItems* items, std::string* error) {
+  unsigned long long n = 0;
+  if (!DecodeNumber(offset, ctf::kMaxRecordLen, &n) || n == 0) {
+    *error = "bad offset in '" + item + "' (1 to " + std::to_string(ctf::kMaxRecordLen - 1) + ")";
+    return false;
+  }
+  std::string bytes;
+  if (value.empty() || !DecodeHex(value, &bytes)) {
+    *error = "bad hex bytes in '" + item + "' (pairs of hex digits)";
+    return false;
+  }
+  items->patches.emplace_back(static_cast<int>(n), bytes);
+  return true;
+}
+
+// FIELD=VALUE: a field is named by its id, or by the one attribute the
+// translation makes of it.
+bool FieldItem(const std::string& name, const std::string& value, FieldItems* items,
+               std::string* error) {
+  const int tid = items->tid;
+  int fid = -1;
+  unsigned long long n = 0;
+  if (DecodeNumber(name, 1u << 30, &n)) {
+    fid = static_cast<int>(n);
+  } else if (ctffields::FieldOfName(tid, name, &fid, error) < 0) {
+    return false;
+  }
+  const Entry* e = fid >= 0 ? FindField(LayoutOf(tid), fid) : nullptr;
+  if (e == nullptr) {
+    *error = "'" + name + "' is not a field of the " + TablChars[tid] +
+             " record layout (a field id or an attribute name: ctfimage fields " + TablChars[tid] +
+             ")";
+    return false;
+  }
+  if (!items->given.insert(e->field).second) {
+    *error = "field " + name + " given twice";
+    return false;
+  }
+  std::string bytes;
+  if (!FieldBytes(*e, value, &bytes, error)) return false;
+  items->fields.emplace_back(e, bytes);
+  return true;
+}
+
+bool Item(const std::string& item, FieldItems* items, std::string* error) {
+  const size_t eq = item.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    *error = "expected FIELD=VALUE, len=N or @OFFSET=HEX, not '" + item + "'";
+    return false;
+  }
+  const std::string name = item.substr(0, eq);
+  const std::string value = item.substr(eq + 1);
+  if (name == "len") return LengthItem(value, items, error);
+  if (name[0] == '@') return PatchItem(item, name.substr(1), value, items, error);
+  return FieldItem(name, value, items, error);
+}
+
+// The record the items describe: the blank record of its length, the fields,
+// then the patches.
+bool Assemble(const FieldItems& items, std::string* record, std::string* error) {
+  const int len = items.len;
+  *record = Canvas(items.tid, len);
+  for (const auto& f : items.fields) {
     const Entry& e = *f.first;
     if (e.off + e.len > len) {
       *error = "field " + std::to_string(e.field) + " (raw bytes " + std::to_string(e.off) +
                " to " + std::to_string(e.off + e.len - 1) + ") lies beyond the record length " +
                std::to_string(len);
-      return -1;
+      return false;
     }
     record->replace(static_cast<size_t>(e.off), f.second.size(), f.second);
   }
-  for (const auto& p : patches) {
+  for (const auto& p : items.patches) {
     const size_t end = static_cast<size_t>(p.first) + p.second.size();
     if (end > static_cast<size_t>(len)) {
       *error = "@" + std::to_string(p.first) + ": " + std::to_string(p.second.size()) +
                " bytes run past the record length " + std::to_string(len);
-      return -1;
+      return false;
     }
     record->replace(static_cast<size_t>(p.first), p.second.size(), p.second);
   }
-  return 1;
+  return true;
+}
+
+int ParseFields(int tid, const std::vector<std::string>& tokens, std::string* record,
+                std::string* error) {
+  FieldItems items(tid);
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    if (!Item(tokens[i], &items, error)) return -1;
+  }
+  return Assemble(items, record, error) ? 1 : -1;
 }
 
 std::string Hex(const std::string& bytes, size_t from, size_t count) {
