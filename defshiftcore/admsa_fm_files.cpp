@@ -110,10 +110,11 @@ int CreateNew(const std::string& Path) {
     errno = ErrorOfSystem(GetLastError());
     return -1;
   }
-  errno = 0;
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
-  if (fd < 0) {
-    const int error = ErrorNumber();
+  int fd = -1;
+  const int error = ErrorOf([&] {
+    return (fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT)) >= 0;
+  });
+  if (error != 0) {
     CloseHandle(file);
     DeleteFileA(Path.c_str());
     errno = error;
