@@ -16,7 +16,7 @@ namespace {
 using Attrs = std::vector<std::pair<const char*, const char*>>;
 
 std::string Script(AttrToScript* r) {
-  FILE* f = std::tmpfile();
+  FILE* f = TempStream();
   if (f == nullptr) return "no temporary file";
   r->CreateScript(f);
   std::rewind(f);

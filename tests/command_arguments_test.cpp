@@ -40,7 +40,7 @@ std::string Encoded(const std::string& arg) {
 
 // The command lines CreateScript writes for r.
 std::vector<std::string> CommandLines(AttrToScript* r) {
-  FILE* f = std::tmpfile();
+  FILE* f = TempStream();
   EXPECT_NE(nullptr, f);
   if (f == nullptr) return {};
   EXPECT_EQ(0, r->CreateScript(f));

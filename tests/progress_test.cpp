@@ -47,7 +47,7 @@ std::string Visible(const std::string& text) {
 // stream closes when the object goes, however the test ends.
 class LineStream {
  public:
-  LineStream() : f_(std::tmpfile()) {}
+  LineStream() : f_(TempStream()) {}
   ~LineStream() {
     progress::End();
     if (f_ != nullptr) std::fclose(f_);

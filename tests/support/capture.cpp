@@ -64,6 +64,16 @@ std::string TempPath(const std::string& name) {
   return path;
 }
 
+FILE* TempStream() {
+#if defined(_WIN32)
+  static int made = 0;
+  // "D": the C runtime removes the file when the stream is closed.
+  return std::fopen(TempPath("stream" + std::to_string(++made) + ".tmp").c_str(), "w+bD");
+#else
+  return std::tmpfile();
+#endif
+}
+
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }

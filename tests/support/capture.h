@@ -3,6 +3,7 @@
 #ifndef TESTS_SUPPORT_CAPTURE_H_
 #define TESTS_SUPPORT_CAPTURE_H_
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,12 @@ void SetVariable(const char* name, const std::string& value);
 // A path for a new file named after name (and the process) in the test's
 // temporary folder; any file already there is removed.
 std::string TempPath(const std::string& name);
+
+// A new, empty file opened for writing and reading in binary, removed when the
+// stream is closed; null when none can be made. The C runtime's tmpfile on
+// Windows makes its file in the root folder of the drive, which may not be
+// writable, so there the file is made in the test's temporary folder.
+FILE* TempStream();
 
 // Whether text holds part.
 bool Has(const std::string& text, const std::string& part);
