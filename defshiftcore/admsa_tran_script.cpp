@@ -350,8 +350,8 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
   std::string regionArg;
   AppendArgument(RegionName, &regionArg);
   std::string nameArg;
-  if (!region) AppendArgument(ResourceName, &nameArg);
   if (!region) {
+    AppendArgument(ResourceName, &nameArg);
     rScript->Begin()->append(
         ScriptFormat(AddTemplate, ResourceType, regionArg.c_str(), nameArg.c_str()));
     rScript->End();
