@@ -81,6 +81,12 @@ class HumanFile : public FMFile {
   // beside it (see OpenWholeFile); a device or a pipe is written directly.
   // A header line the stream refuses is reported by closefile.
   int openoutfile() override;
+  // As openoutfile, but the lines go to Stream, which stays the caller's: nothing
+  // is created, and closefile flushes Stream without closing or renaming it (a
+  // process that checks the command files it makes keeps them in memory). Stream
+  // keeps the buffering the caller gave it. 0; 1, with nothing done, when Stream
+  // is null or a file is open already.
+  int openoutstream(FILE* Stream);
   // Closes the file when one is open. 0 when every line reached it, it closed and
   // took the requested name (replacing an earlier file): then "<Title> generated
   // command file: <name>" is printed on standard output. -1 when a write, the
@@ -109,6 +115,7 @@ class HumanFile : public FMFile {
   int CloseStream();
 
   FILE* hFile;         // the open command file, or null
+  bool lent;           // hFile is the caller's stream (openoutstream): never closed here
   char* wbuf;          // the shared stream buffer while hFile uses it, or null; given back
                        // once hFile is closed
   OwnedText region;    // copy of the region name

@@ -38,6 +38,7 @@ const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""
 HumanFile::HumanFile(const char* name, const char* reg)
     : FMFile(name),
       hFile(nullptr),
+      lent(false),
       wbuf(nullptr),
       region(CopyText(reg != nullptr ? reg : "")),
       werr(0) {}
@@ -50,6 +51,12 @@ HumanFile::~HumanFile() {
 
 int HumanFile::CloseStream() {
   if (hFile == nullptr) return 0;
+  if (lent) {
+    // The caller's stream: closefile has flushed it, and the caller closes it.
+    hFile = nullptr;
+    lent = false;
+    return 0;
+  }
   const int result = std::fclose(hFile);
   const int error = errno;  // the close's, for closefile
   hFile = nullptr;
@@ -73,6 +80,15 @@ int HumanFile::openoutfile() {
     wbuf = g_stream_buffer;
     g_stream_buffer_taken = true;
   }
+  setstatus(1);
+  writeheader();
+  return 0;
+}
+
+int HumanFile::openoutstream(FILE* Stream) {
+  if (hFile != nullptr || Stream == nullptr) return 1;
+  hFile = Stream;
+  lent = true;
   setstatus(1);
   writeheader();
   return 0;

@@ -235,6 +235,56 @@ TEST_F(CommandFileTest, FullDiskFailsTheCloseAndIsReportedOnce) {
   }
 }
 
+// A stream of the caller's takes the lines a file would, and stays the caller's:
+// closefile flushes it, reports a failure as for a file, and neither closes it
+// nor creates or renames a file of the store's name.
+TEST_F(CommandFileTest, CallersStreamTakesTheLinesAndStaysOpen) {
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "ORDPGM"}, {"Resident", "no"}}));
+  Generate("PAYROLL");
+  // Each header names the second it was made in.
+  const auto undated = [](std::string text) {
+    const size_t line = text.find(" command file: generated ");
+    if (line != std::string::npos) text.erase(line, text.find('\n', line) - line);
+    return text;
+  };
+
+  const std::string named = path_ + ".named";
+  const std::string taken = path_ + ".stream";
+  FILE* stream = std::fopen(taken.c_str(), "w");
+  ASSERT_NE(nullptr, stream);
+  HumanFile store(named.c_str(), "PAYROLL");
+  int closed = -2;
+  const Captured captured = Capture([&] {
+    EXPECT_EQ(1, store.openoutstream(nullptr));
+    EXPECT_EQ(0, store.openoutstream(stream));
+    EXPECT_EQ(1, store.openoutstream(stream));
+    EXPECT_EQ(0, store.GenerateCommandScript(&cfg_));
+    closed = store.closefile();
+  });
+  EXPECT_EQ(0, closed);
+  EXPECT_EQ(0, store.getstatus());
+  EXPECT_EQ("", captured.err);
+  EXPECT_TRUE(Has(captured.out, " generated command file: " + named)) << captured.out;
+  EXPECT_NE(EOF, std::fputs("@REM the caller's\n", stream));
+  EXPECT_EQ(0, std::fclose(stream));
+  EXPECT_EQ(undated(file_) + "@REM the caller's\n", undated(ReadText(taken)));
+  EXPECT_FALSE(std::filesystem::exists(named));
+  std::remove(taken.c_str());
+
+#if !defined(_WIN32)
+  FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(nullptr, full);
+  HumanFile refused("/dev/full", "PAYROLL");
+  const Captured failed = Capture([&] {
+    EXPECT_EQ(0, refused.openoutstream(full));
+    refused.GenerateCommandScript(&cfg_);
+    EXPECT_EQ(-1, refused.closefile());
+  });
+  EXPECT_EQ("Error 3: Failed to close file /dev/full (28): No space left on device\n", failed.err);
+  std::fclose(full);
+#endif
+}
+
 // A run that cannot write its command file whole leaves the folder as it found
 // it: an earlier command file unchanged, and no temporary file.
 TEST(CommandFileReplaceTest, FailedWriteLeavesTheEarlierFileAndNoTemporary) {
