@@ -2,7 +2,8 @@
 //
 // The input is split into raw records (raw_records.h) that an in-memory store
 // hands to the reader; then come the translation, the checks and the command
-// file writer, into a temporary command file, in the order of a migration run.
+// file writer, in the order of a migration run. The command file is written to a
+// stream in memory, so that an execution touches no file.
 // Besides what the sanitizers find, every input must give a command file that
 // the command interpreter reads as the generator meant: each line one of the
 // generator's own kinds, without control characters, within the line limit, with
@@ -13,7 +14,7 @@
 // that an input leaves behind is a leak that the fuzzer reports. Only the checks
 // of the command file run outside the coverage that guides the fuzzer.
 #include <sanitizer/common_interface_defs.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -35,8 +36,6 @@ namespace {
 const char kRegion[] = "FUZZREG";
 // The longest line the command interpreter reads.
 constexpr size_t kLineLimit = 8191;
-
-char g_command_file[256];
 
 bool StartsWith(const char* line, size_t len, const char* prefix) {
   const size_t n = std::strlen(prefix);
@@ -76,16 +75,20 @@ void CheckLine(const char* line, size_t len) {
     if ((b < 32 && b != '\t') || b == 127) Fault("control character", std::string(line, len));
     if (g_bytes.interpreted[b]) plain = false;
   }
-  std::string handed;
-  std::string why;
+  // Kept from line to line and input to input, so that their storage is taken
+  // once rather than for every line.
+  static std::string text;
+  static std::string handed;
+  static std::string why;
+  static std::vector<std::string> args;
+  const bool remark = len == 0 || StartsWith(line, len, "@ECHO ") || StartsWith(line, len, "@REM");
   if (!plain) {
-    if (!Interpret(std::string(line, len), &handed, &why)) {
-      Fault(why.c_str(), std::string(line, len));
-    }
-  } else {
+    text.assign(line, len);
+    if (!Interpret(text, &handed, &why)) Fault(why.c_str(), text);
+  } else if (!remark) {
     handed.assign(line, len);
   }
-  if (len == 0 || StartsWith(line, len, "@ECHO ") || StartsWith(line, len, "@REM")) return;
+  if (remark) return;
   const bool add = StartsWith(line, len, "tavoadd -c ");
   if (!add && !StartsWith(line, len, "tavoupdate -c ")) {
     Fault("line of no kind the generator writes", std::string(line, len));
@@ -97,32 +100,19 @@ void CheckLine(const char* line, size_t len) {
   }
   // As the program splits its command line: the class, the region and the
   // resource each one argument in place, then at most two attributes.
-  std::vector<std::string> args;
-  if (!SplitArguments(handed, &args, &why)) Fault(why.c_str(), std::string(line, len));
-  if (args.size() < 6 || args[1] != "-c" || args[3] != "-r" || args[4] != kRegion ||
-      args[5] != "-P") {
+  size_t count;
+  if (!SplitArguments(handed, &args, &count, &why)) Fault(why.c_str(), std::string(line, len));
+  if (count < 6 || args[1] != "-c" || args[3] != "-r" || args[4] != kRegion || args[5] != "-P") {
     Fault("command arguments out of place", std::string(line, len));
   }
   const bool region = args[2] == "rd";
-  if (args[0] == "tavoadd" ? args.size() != 7 || args[6].empty()
-                           : args.size() > (region ? 8u : 9u) || args.size() < (region ? 7u : 8u)) {
+  if (args[0] == "tavoadd" ? count != 7 || args[6].empty()
+                           : count > (region ? 8u : 9u) || count < (region ? 7u : 8u)) {
     Fault("command with a wrong number of arguments", std::string(line, len));
   }
 }
 
-void CheckCommandFile(const char* path) {
-  FILE* in = std::fopen(path, "rb");
-  if (in == nullptr) Fault("command file missing", path);
-  // Read in large steps into the text below: a stream buffer of its own would be
-  // taken anew for every input.
-  std::setvbuf(in, nullptr, _IONBF, 0);
-  // Kept from input to input, so that its storage is taken once.
-  static std::string all;
-  all.clear();
-  char chunk[16384];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) all.append(chunk, got);
-  std::fclose(in);
+void CheckCommandFile(const std::string& all) {
   if (!all.empty() && all.back() != '\n') Fault("last line without its newline", all);
   const char* p = all.data();
   const char* const end = p + all.size();
@@ -134,7 +124,18 @@ void CheckCommandFile(const char* path) {
   }
 }
 
-void RemoveCommandFile() { std::remove(g_command_file); }
+// The command file of the input being run: what the writer's stream took. Kept
+// from input to input, so that its storage is taken once.
+std::string g_command_file;
+
+ssize_t TakeLines(void*, const char* data, size_t size) {
+  g_command_file.append(data, size);
+  return static_cast<ssize_t>(size);
+}
+
+// The stream that every input's command file is written to, open for the whole
+// process. Unbuffered: each write of the writer goes straight into the text.
+FILE* g_stream = nullptr;
 
 // The source store of one input: hands out its raw records straight from the
 // input, as the control-file store hands out those of a control file.
@@ -146,40 +147,40 @@ class InputStore : public FMFile {
     const char* record;
     size_t len;
     if (!reader_.Next(&record, &len)) return nullptr;
-    area_.setto(record, static_cast<int>(len));
-    return new InRec(&area_);
+    // The record's only copy is the one the caller gets.
+    record_.lend(record, static_cast<int>(len));
+    return new InRec(&record_);
   }
 
  private:
   RecordReader reader_;
-  Buffer area_;  // the record being handed out
+  Buffer record_;  // the record being handed out, lent by the input
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Every input creates the command file anew; on a disk file system each close
-  // after the truncation waits for the disk, so memory is preferred.
-  const char* dir = std::getenv("TMPDIR");
-  if (dir == nullptr || dir[0] == '\0') dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::snprintf(g_command_file, sizeof g_command_file, "%s/defshift-fuzz-%ld.cmd", dir,
-                static_cast<long>(getpid()));
-  std::atexit(RemoveCommandFile);
+  cookie_io_functions_t take = {};
+  take.write = TakeLines;
+  g_stream = fopencookie(nullptr, "w", take);
+  if (g_stream == nullptr || std::setvbuf(g_stream, nullptr, _IONBF, 0) != 0) std::abort();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Conversion run(kRegion);
   run.infile = new InputStore(data, size);
-  if (run.setoutfile(2, g_command_file) != 0) std::abort();
+  HumanFile* out = new HumanFile("memory", kRegion);
+  run.outfile = out;
 
   Config* conf = run.readinall();
   Forcfg* translated = new Forcfg;
   TranslateAndRelease(TTable, conf, translated);
   delete conf;
-  if (run.outfile->openoutfile() != 0) Fault("command file not created", g_command_file);
-  run.outfile->GenerateCommandScript(translated);
-  if (run.outfile->closefile() != 0) Fault("command file not written", g_command_file);
+  g_command_file.clear();
+  if (out->openoutstream(g_stream) != 0) Fault("command file not opened", "");
+  out->GenerateCommandScript(translated);
+  if (out->closefile() != 0) Fault("command file not written", "");
   delete translated;
 
   CheckCommandFile(g_command_file);

@@ -16,4 +16,10 @@
 // the runtime: a "" inside a quoted stretch.
 bool SplitArguments(const std::string& line, std::vector<std::string>* args, std::string* why);
 
+// As above, for a caller that splits many lines into the same vector: the
+// arguments are the first *count strings of *args, and the strings after them are
+// left as they were, so that their storage serves later lines.
+bool SplitArguments(const std::string& line, std::vector<std::string>* args, size_t* count,
+                    std::string* why);
+
 #endif  // TESTS_SUPPORT_ARGUMENT_MODEL_H_
