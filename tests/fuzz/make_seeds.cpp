@@ -3,7 +3,10 @@
 //
 //   fuzz_seeds OUTDIR DESC...   one seed per description, named after it, and one
 //                               per record line, named after its description
-//                               and line number
+//                               and line number; a description longer than the
+//                               fuzzer's inputs gives seeds of its records in
+//                               order instead, each as many as fit, named after
+//                               it and "part" with their number
 //   fuzz_seeds --dump INPUT     the description of a fuzzer input on standard
 //                               output, one line per record
 //
@@ -74,7 +77,24 @@ int Seeds(const std::string& outdir, const std::string& desc) {
     records.push_back(record);
     if (!record.empty() && !WriteSeed(stem + "-" + std::to_string(number), {record})) return 1;
   }
-  return WriteSeed(stem, records) ? 0 : 1;
+  std::string whole;
+  if (!JoinRecords(records, &whole) || whole.size() <= kLongestInput) {
+    return WriteSeed(stem, records) ? 0 : 1;
+  }
+  // The fuzzer would cut the whole file after its first records.
+  std::vector<std::string> part;
+  size_t size = 0;
+  int parts = 0;
+  for (const std::string& record : records) {
+    if (!part.empty() && size + kRecordSeparatorLen + record.size() > kLongestInput) {
+      if (!WriteSeed(stem + "-part" + std::to_string(++parts), part)) return 1;
+      part.clear();
+      size = 0;
+    }
+    size += (part.empty() ? 0 : kRecordSeparatorLen) + record.size();
+    part.push_back(record);
+  }
+  return WriteSeed(stem + "-part" + std::to_string(++parts), part) ? 0 : 1;
 }
 
 int Dump(const std::string& path) {

@@ -17,6 +17,12 @@
 constexpr char kRecordSeparator[] = "\x1eRS\x1e";
 constexpr size_t kRecordSeparatorLen = sizeof kRecordSeparator - 1;
 
+// The longest input the migration fuzzer is given (run.sh passes it as
+// -max_len): four records of the longest a control file holds (1024 bytes), or
+// seven of the longest table layout, so that records of several tables meet in one
+// input, while the work of an execution stays small.
+constexpr size_t kLongestInput = 4096;
+
 // Walks the raw records of an input in order without copying them.
 class RecordReader {
  public:
