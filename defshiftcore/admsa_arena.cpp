@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "admsa_arena_pages.h"
 #include "admsa_errs.h"
 
 // The header of a block; the memory handed out follows it.
 struct Arena::Block {
   Block* next;
   size_t size;  // the bytes after the header
+  bool paged;   // a block of PageBlocks, given back there
 };
 
 namespace {
@@ -27,7 +29,8 @@ Arena::Arena(size_t first_block)
       left_(0),
       first_block_(first_block > 0 && first_block < kLargestBlock ? first_block : kLargestBlock),
       next_block_(first_block_),
-      held_(0) {}
+      held_(0),
+      paged_(false) {}
 
 Arena::Arena(void* storage, size_t size)
     : blocks_(nullptr),
@@ -35,7 +38,8 @@ Arena::Arena(void* storage, size_t size)
       left_(storage != nullptr ? size : 0),
       first_block_(kFirstBlock),
       next_block_(size > kFirstBlock && size < kLargestBlock ? 2 * size : kFirstBlock),
-      held_(0) {}
+      held_(0),
+      paged_(false) {}
 
 Arena::~Arena() { Release(); }
 
@@ -52,9 +56,15 @@ void Arena::Release() {
   }
   while (oldest_first != nullptr) {
     Block* next = oldest_first->next;
-    std::free(oldest_first);
+    if (oldest_first->paged) {
+      PageBlocks::Give(oldest_first);
+    } else {
+      std::free(oldest_first);
+    }
     oldest_first = next;
   }
+  if (paged_) PageBlocks::Leave();
+  paged_ = false;
   // The caller's first block is not the arena's to hand out again: it may be
   // shorter lived than a reused arena.
   next_ = nullptr;
@@ -69,9 +79,16 @@ void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
   if (bytes > SIZE_MAX - sizeof(Block) - align) Exhausted(bytes);
   const size_t need = bytes + align - 1;
   const bool own = need > kLargestBlock / 4;
-  const size_t size = own ? need : (need > next_block_ ? need : next_block_);
-  Block* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-  if (block == nullptr) Exhausted(sizeof(Block) + size);
+  Block* block = nullptr;
+  size_t size = own ? need : (need > next_block_ ? need : next_block_);
+  if (!own && held_ >= kPagedFrom) block = TakePageBlock();
+  if (block != nullptr) {
+    size = PageBlocks::kSize - sizeof(Block);
+  } else {
+    block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+    if (block == nullptr) Exhausted(sizeof(Block) + size);
+    block->paged = false;
+  }
   block->size = size;
   held_ += sizeof(Block) + size;
   char* const start = reinterpret_cast<char*>(block + 1);
@@ -89,6 +106,16 @@ void* Arena::AllocateFromNewBlock(size_t bytes, size_t align) {
   left_ = size - static_cast<size_t>(next_ - start);
   if (!own && next_block_ < kLargestBlock) next_block_ *= 2;
   return memory;
+}
+
+Arena::Block* Arena::TakePageBlock() {
+  if (!paged_) PageBlocks::Join();
+  paged_ = true;
+  void* memory = PageBlocks::Take();
+  if (memory == nullptr) return nullptr;
+  Block* block = static_cast<Block*>(memory);
+  block->paged = true;
+  return block;
 }
 
 char* Arena::CopyText(const char* data, size_t len) {

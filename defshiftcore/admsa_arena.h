@@ -17,9 +17,11 @@
 // A block is taken only when the current one is full, so a run that keeps a
 // million small objects pays for a few thousand allocations; blocks double from the
 // first block's size (kFirstBlock unless the arena is made with another) up to
-// kLargestBlock, so that an arena that holds little also takes little. A request larger than a
-// quarter of the largest block gets a block of its own. When memory cannot be had, OutOfMemory ends
-// the process: nothing here returns null.
+// kLargestBlock, so that an arena that holds little also takes little. Once an arena holds
+// kPagedFrom bytes it is a big one, and its further blocks are PageBlocks (admsa_arena_pages.h),
+// which a big run's pages are cheaper in. A request larger than a quarter of the largest block
+// gets a block of its own. When memory cannot be had, OutOfMemory ends the process: nothing here
+// returns null.
 class Arena {
  public:
   static constexpr size_t kFirstBlock = 1024;
@@ -27,6 +29,7 @@ class Arena {
   // the blocks of an arena that goes back early (the records of a table) are then
   // taken again by the next arena without fresh pages.
   static constexpr size_t kLargestBlock = 64 * 1024;
+  static constexpr size_t kPagedFrom = 2 * 1024 * 1024;
 
   explicit Arena(size_t first_block = kFirstBlock);
   // An arena whose first block is the size bytes at storage, which the caller owns
@@ -75,6 +78,8 @@ class Arena {
 
   // Takes a block for a request of bytes aligned to align and returns its memory.
   void* AllocateFromNewBlock(size_t bytes, size_t align);
+  // A block from PageBlocks, joining them on the first; null when they have none.
+  Block* TakePageBlock();
 
   Block* blocks_;       // the newest block first, each linking to the one before
   char* next_;          // the free memory of the current block
@@ -82,6 +87,7 @@ class Arena {
   size_t first_block_;  // size of the first ordinary block
   size_t next_block_;   // size of the next ordinary block
   size_t held_;
+  bool paged_;  // joined PageBlocks, which Release leaves
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_ARENA_H_

@@ -64,30 +64,29 @@ void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {
   const bool quoted = Length == 0 || std::memchr(Arg, ' ', Length) != nullptr ||
                       std::memchr(Arg, '\t', Length) != nullptr;
   if (quoted) rLine->push_back('"');
-  size_t backslashes = 0;
-  for (size_t i = 0; i < Length; ++i) {
-    const char c = Arg[i];
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') {
+  size_t i = 0;
+  while (i < Length) {
+    // Up to the next backslash or quote the characters stand for themselves.
+    const size_t plain = i;
+    while (i < Length && Arg[i] != '\\' && Arg[i] != '"') ++i;
+    rLine->append(Arg + plain, i - plain);
+    if (i == Length) break;
+    size_t backslashes = 0;
+    for (; i < Length && Arg[i] == '\\'; ++i) ++backslashes;
+    if (i == Length) {
+      // The closing quote would turn trailing backslashes into an escape.
+      rLine->append(quoted ? 2 * backslashes : backslashes, '\\');
+    } else if (Arg[i] == '"') {
       // Each backslash before a quote is read as half of a pair, and the quote
       // itself needs one more to stand for itself.
       rLine->append(2 * backslashes + 1, '\\');
+      rLine->push_back('"');
+      ++i;
     } else {
       rLine->append(backslashes, '\\');
     }
-    backslashes = 0;
-    rLine->push_back(c);
   }
-  if (quoted) {
-    // The closing quote would turn trailing backslashes into an escape.
-    rLine->append(2 * backslashes, '\\');
-    rLine->push_back('"');
-  } else {
-    rLine->append(backslashes, '\\');
-  }
+  if (quoted) rLine->push_back('"');
 }
 
 void AppendArgument(const char* Arg, std::string* rLine) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "admsa_arena.h"
+#include "admsa_arena_pages.h"
 #include "admsa_supp.h"
 
 namespace {
@@ -316,6 +317,39 @@ TEST(ArenaTest, TextsAreCopiedWithTheirTerminatorAndAFirstBlockOfTheCallersIsUse
   EXPECT_EQ(std::string(100, 'x'), long_text);
   EXPECT_GT(arena.held(), 100u);
   EXPECT_STREQ("", arena.CopyText(nullptr, 0));
+}
+
+// Big arenas take their blocks from PageBlocks. What one gives back serves
+// another while some arena still uses them; when the last one goes back, so
+// does every kept block.
+TEST(ArenaTest, BigArenasShareTheirLargeBlocksOnlyWhileOneIsInUse) {
+  const auto fill = [](Arena* arena, size_t bytes) {
+    for (size_t n = 0; n < bytes; n += 4096) std::memset(arena->Allocate(4096), 1, 4096);
+  };
+  Arena records;
+  Arena definitions;
+  fill(&records, Arena::kPagedFrom + 3 * PageBlocks::kSize);
+  fill(&definitions, Arena::kPagedFrom + PageBlocks::kSize);
+  EXPECT_EQ(0u, PageBlocks::Kept());
+  records.Release();
+  const size_t kept = PageBlocks::Kept();
+  EXPECT_GE(kept, 3u);
+  fill(&definitions, 2 * PageBlocks::kSize);
+  EXPECT_LT(PageBlocks::Kept(), kept);
+  definitions.Release();
+  EXPECT_EQ(0u, PageBlocks::Kept());
+
+  PageBlocks::Join();
+  void* block = PageBlocks::Take();
+  ASSERT_NE(nullptr, block);
+#if defined(__linux__)
+  EXPECT_TRUE(AlignedTo(block, PageBlocks::kSize));
+#endif
+  std::memset(block, 2, PageBlocks::kSize);
+  PageBlocks::Give(block);
+  EXPECT_EQ(1u, PageBlocks::Kept());
+  PageBlocks::Leave();
+  EXPECT_EQ(0u, PageBlocks::Kept());
 }
 
 // A buffer never writes to storage lent to it, nor releases it: a change moves

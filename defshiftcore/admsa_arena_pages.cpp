@@ -1,0 +1,108 @@
+#include "admsa_arena_pages.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+// The kept blocks are linked through their first bytes, so keeping one takes no
+// memory of its own.
+struct KeptBlock {
+  KeptBlock* next;
+};
+
+std::mutex pool_lock;
+KeptBlock* kept = nullptr;
+size_t kept_count = 0;
+int users = 0;
+
+#if defined(__linux__)
+
+// Maps twice the size and trims to an aligned block: only an aligned 2 MB range
+// can be backed by one large page.
+void* MapBlock() {
+  const size_t span = 2 * PageBlocks::kSize;
+  void* mapped = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + PageBlocks::kSize - 1) & ~(uintptr_t{PageBlocks::kSize} - 1);
+  const size_t before = aligned - start;
+  const size_t after = span - before - PageBlocks::kSize;
+  if (before > 0) munmap(mapped, before);
+  if (after > 0) munmap(reinterpret_cast<void*>(aligned + PageBlocks::kSize), after);
+  void* block = reinterpret_cast<void*>(aligned);
+  // Only advice: a system without large pages serves the block in small ones.
+  madvise(block, PageBlocks::kSize, MADV_HUGEPAGE);
+  return block;
+}
+
+void UnmapBlock(void* block) { munmap(block, PageBlocks::kSize); }
+
+#else
+
+// Ordinary memory; the alignment only matters where large pages are asked for.
+void* MapBlock() { return std::malloc(PageBlocks::kSize); }
+void UnmapBlock(void* block) { std::free(block); }
+
+#endif
+
+}  // namespace
+
+void* PageBlocks::Take() {
+  {
+    const std::lock_guard<std::mutex> hold(pool_lock);
+    if (kept != nullptr) {
+      KeptBlock* block = kept;
+      kept = block->next;
+      --kept_count;
+      return block;
+    }
+  }
+  return MapBlock();
+}
+
+void PageBlocks::Give(void* block) {
+  if (block == nullptr) return;
+  {
+    const std::lock_guard<std::mutex> hold(pool_lock);
+    if (users > 0) {
+      kept = new (block) KeptBlock{kept};
+      ++kept_count;
+      return;
+    }
+  }
+  UnmapBlock(block);
+}
+
+void PageBlocks::Join() {
+  const std::lock_guard<std::mutex> hold(pool_lock);
+  ++users;
+}
+
+void PageBlocks::Leave() {
+  KeptBlock* unused = nullptr;
+  {
+    const std::lock_guard<std::mutex> hold(pool_lock);
+    if (users > 0) --users;
+    if (users > 0) return;
+    unused = kept;
+    kept = nullptr;
+    kept_count = 0;
+  }
+  while (unused != nullptr) {
+    KeptBlock* next = unused->next;
+    UnmapBlock(unused);
+    unused = next;
+  }
+}
+
+size_t PageBlocks::Kept() {
+  const std::lock_guard<std::mutex> hold(pool_lock);
+  return kept_count;
+}
