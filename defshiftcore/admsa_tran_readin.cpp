@@ -136,11 +136,9 @@ Config* Conversion::readinall() {
     FileRecord(*raw, ++read, account, conf);
     progress::Count(progress::kRead);
   }
+  // A store that gives no status (not the File Manager's) has nothing to tell.
   const int status = infile->endstatus();
-  if (status == 0) {
-    Error.Report(" .... %u records read", read);
-    return conf;
-  }
+  if (status == 0) return conf;
   char shown[16];
   ShowStatus(status, shown);
   const char* failure = FailureWords(status);
