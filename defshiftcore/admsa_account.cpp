@@ -1,6 +1,7 @@
 #include "admsa_account.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "admsa_conv.h"
 #include "admsa_errs.h"
@@ -47,8 +48,9 @@ static_assert(sizeof kSkipCodes / sizeof kSkipCodes[0] == kSkipDamagedRecord + 1
 const char kHeader[] = "record,table,class,resource,outcome,reason";
 const char kEndOfLine[] = "\r\n";
 
-// Rows go out in blocks of this size: a large account is written as it grows.
-constexpr size_t kStreamBuffer = 64 * 1024;
+// Rows go out to the file in blocks of about this size, so that a large account
+// is written as it grows, with one call for many rows.
+constexpr size_t kBlock = 64 * 1024;
 
 const char* TableText(int t) { return t >= 0 && t < kTableNames ? TableName[t] : ""; }
 
@@ -65,13 +67,18 @@ int Account::Open(const char* Name) {
   name_ = Name != nullptr ? Name : "";
   const int error = OpenWholeFile(name_.c_str(), &file_, &temp_, &target_, /*Binary=*/true);
   if (error != 0) return error;
-  // A stream that refuses the buffer keeps its own.
-  (void)std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
-  row_.assign(kHeader);
-  row_.append(kEndOfLine);
-  werr_ =
-      ErrorOf([this] { return std::fwrite(row_.data(), 1, row_.size(), file_) == row_.size(); });
+  rows_.reserve(kBlock + 1024);
+  rows_.assign(kHeader);
+  rows_.append(kEndOfLine);
   return 0;
+}
+
+void Account::WriteRows() {
+  if (file_ != nullptr && werr_ == 0 && !rows_.empty()) {
+    werr_ = ErrorOf(
+        [this] { return std::fwrite(rows_.data(), 1, rows_.size(), file_) == rows_.size(); });
+  }
+  rows_.clear();
 }
 
 void Account::AppendField(const char* text, std::string* row) {
@@ -91,14 +98,19 @@ void Account::Row(uint32_t ordinal, const char* table, const char* cls, const ch
                   const char* outcome, const char* reason) {
   if (ordinal > records_) records_ = ordinal;
   if (file_ == nullptr || werr_ != 0) return;
-  row_.assign(std::to_string(ordinal));
+  char digits[16];
+  char* d = digits + sizeof digits;
+  do {
+    *--d = static_cast<char>('0' + ordinal % 10);
+    ordinal /= 10;
+  } while (ordinal != 0);
+  rows_.append(d, static_cast<size_t>(digits + sizeof digits - d));
   for (const char* field : {table, cls, resource, outcome, reason}) {
-    row_.push_back(',');
-    AppendField(field, &row_);
+    rows_.push_back(',');
+    AppendField(field, &rows_);
   }
-  row_.append(kEndOfLine);
-  werr_ =
-      ErrorOf([this] { return std::fwrite(row_.data(), 1, row_.size(), file_) == row_.size(); });
+  rows_.append(kEndOfLine);
+  if (rows_.size() >= kBlock) WriteRows();
 }
 
 void Account::Filed(int t, uint32_t ordinal, bool Short) {
@@ -145,10 +157,10 @@ void Account::Decided(int cls, int index, const char* resource, bool written, ui
   ++definitions_;
   fates |= origin.fates;
   reason_.clear();
-  for (const FateCode& code : kFateCodes) {
-    if ((fates & code.bit) == 0) continue;
+  for (const FateCode* code = kFateCodes; fates != 0 && code != std::end(kFateCodes); ++code) {
+    if ((fates & code->bit) == 0) continue;
     if (!reason_.empty()) reason_.push_back(';');
-    reason_.append(code.code);
+    reason_.append(code->code);
   }
   const char* outcome = !written ? "not migrated" : fates != 0 ? "amended" : "migrated";
   Row(origin.record, origin.record != 0 ? TableText(origin.table) : "",
@@ -159,6 +171,7 @@ void Account::Decided(int cls, int index, const char* resource, bool written, ui
 
 int Account::Close() {
   if (file_ == nullptr) return werr_;
+  WriteRows();
   // Most write failures (a full disk) show only when the buffer goes out.
   const int flushed = ErrorOf([this] { return std::fflush(file_) == 0; });
   if (werr_ == 0) werr_ = flushed;

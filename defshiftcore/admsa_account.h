@@ -103,13 +103,15 @@ class Account {
 
   void Row(uint32_t ordinal, const char* table, const char* cls, const char* resource,
            const char* outcome, const char* reason);
+  // Hands the rows composed so far to the file, keeping the first failure.
+  void WriteRows();
 
   FILE* file_ = nullptr;
   std::string temp_;    // the temporary file while it is not committed
   std::string target_;  // the name it takes
   std::string name_;    // the name given
   int werr_ = 0;        // the first failed write's error number
-  std::string row_;     // the row being composed; its storage stays
+  std::string rows_;    // rows not yet handed to file_; its storage stays
   std::string reason_;
   std::deque<Origin> filed_[kTables];  // by table, in filing order
   std::deque<Origin> made_[kClasses];  // by class, in commit order

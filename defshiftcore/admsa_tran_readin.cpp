@@ -57,10 +57,15 @@ void ShowStatus(int status, char (&out)[16]) {
 
 // Whether a rule set of TTable reads the records of table t.
 bool Translated(int t) {
-  for (const TTableRow* row = TTable; row->trans != nullptr; ++row) {
-    if (row->sdtab == t) return true;
-  }
-  return false;
+  static const struct ReadTables {
+    bool read[Config::kTables] = {};
+    ReadTables() {
+      for (const TTableRow* row = TTable; row->trans != nullptr; ++row) {
+        if (row->sdtab >= 0 && row->sdtab < Config::kTables) read[row->sdtab] = true;
+      }
+    }
+  } tables;
+  return t >= 0 && t < Config::kTables && tables.read[t];
 }
 
 // The table column of a record whose key byte names no table.
