@@ -92,11 +92,13 @@ class HumanFile : public FMFile {
   // Closes the file when one is open. 0 when every line reached it, it closed and
   // took the requested name (replacing an earlier file): then "<Title> generated
   // command file: <name>" is printed on standard output, and the account, when
-  // there is one, takes its name too and its closing line is logged. -1 when a write, the
-  // flush, the close or the rename failed: message 3 with the name, the error
-  // number of the first failure and its words is reported instead, the temporary
-  // file is removed and an earlier file of the name is left as it was. 0 when no
-  // file was open.
+  // there is one, takes its name too and its closing line is logged. -1 when a
+  // write, the flush, the close or the rename of either failed: message 3 with
+  // the file's name, the error number of the first failure and its words is
+  // reported instead, the temporary files are removed and earlier files of the
+  // names are left as they were (only a failed rename of the account, after the
+  // command file took its name, leaves the new command file). 0 when no file was
+  // open.
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the

@@ -195,8 +195,8 @@ int HumanFile::CommitAccount() {
     Error.ReportFailure(error, 3, account->name(), error);
     return -1;
   }
-  Error.Report("\n Account file: %s; %u records, %u definitions", account->name(),
-               account->records(), account->definitions());
+  Error.Report(" Account file: %s; %u records, %u definitions", account->name(), account->records(),
+               account->definitions());
   return 0;
 }
 
