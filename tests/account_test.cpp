@@ -307,9 +307,10 @@ TEST_F(AccountTest, FailedWriteLeavesTheEarlierFiles) {
   Write("old.cmd", old_cmd);
   Write("old.csv", old_csv);
   const std::vector<std::string> files = {"ORDENTRY.ctf", "old.cmd", "old.csv"};
+  ProgramRun run;
 #if !defined(_WIN32)
   ASSERT_EQ(0, symlink("/dev/full", dir_.Path("full.csv").c_str()));
-  ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "REG", "-o", "old.cmd", "-a", "full.csv"});
+  run = Defshift({"-i", "ORDENTRY", "-r", "REG", "-o", "old.cmd", "-a", "full.csv"});
   EXPECT_EQ(1, run.status);
   EXPECT_TRUE(Has(run.err,
                   "Error 3: Failed to close file full.csv (28): No space left on device\n"
