@@ -191,8 +191,10 @@ test_win64() {
 }
 
 [ $# -ge 1 ] || fail "usage: windows/build.sh package|test|ci"
-trap 'stop_wine; echo "windows/build.sh $1: $SECONDS s"' EXIT
-case $1 in
+# The trap may run inside a function, where $1 is that function's.
+step=$1
+trap 'stop_wine; echo "windows/build.sh $step: $SECONDS s"' EXIT
+case $step in
   package)
     build win64 OFF
     build win32 OFF
