@@ -8,7 +8,9 @@
 # report to a log file, and prints the wall time, the time per record, the
 # processor time and the peak resident memory of the best of BENCH_RUNS runs
 # (default 2: the machine may be shared); then the ratio of the 1,000,000 time to
-# the 100,000 time.
+# the 100,000 time. A second row per size, "account", is the same run of BUILD
+# writing the account as well (-a), with a line of its ratios to the run
+# without; its command file must be the same.
 #
 # BEFORE (or BENCH_BEFORE), a second build folder, is measured beside BUILD on the
 # same images, the runs of the two taking turns so that both see the same load of
@@ -59,14 +61,16 @@ masked() {
   sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/' "$1"
 }
 
-# One migration of the image in $1/../images by the defshift of build $2; prints
-# "wall rss_kb status cpu".
+# One migration of the image in $1/../images by the defshift of build $2, with
+# the account when $3 is 1; prints "wall rss_kb status cpu".
 migrate() {
   (
     cd "$1"
-    rm -f out.cmd out.log
+    rm -f out.cmd out.log out.csv
+    account=()
+    [ "${3:-0}" = 1 ] && account=(-a out.csv)
     QRLNT_SFSDIR=../images "$MEASURE" result "$2/defshift/defshift" -i BENCH -r BENCHREG \
-      -o out.cmd -l out.log >stdout.txt 2>stderr.txt
+      -o out.cmd -l out.log "${account[@]}" >stdout.txt 2>stderr.txt
     cat result
   )
 }
@@ -83,8 +87,8 @@ row() {
 status=0
 declare -A wall
 mix=""
-builds=(after)
-[ -n "$BEFORE" ] && builds=(before after)
+builds=(after account)
+[ -n "$BEFORE" ] && builds=(before after account)
 printf '%-10s %-7s %9s %11s %9s %13s %13s\n' records build "wall s" "us/record" "cpu s" \
   "peak RSS MB" "RSS B/record"
 for n in $SIZES; do
@@ -97,10 +101,12 @@ for n in $SIZES; do
     for b in "${builds[@]}"; do
       folder=$BUILD
       [ "$b" = before ] && folder=$BEFORE
+      with_account=0
+      [ "$b" = account ] && with_account=1
       mkdir -p "$dir/$b"
-      read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder") || true
+      read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder" "$with_account") || true
       if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/$b/out.log" 2>/dev/null ||
-        [ ! -s "$dir/$b/out.cmd" ]; then
+        [ ! -s "$dir/$b/out.cmd" ] || { [ "$with_account" = 1 ] && [ ! -s "$dir/$b/out.csv" ]; }; then
         echo "bench: the migration of $n records by $folder failed (status $code); see $dir/$b" >&2
         status=1
         failed=1
@@ -115,13 +121,23 @@ for n in $SIZES; do
   # The image is large and read once per run; of the outputs only the 100,000-record
   # ones are compared.
   rm -rf "$dir/images"
-  [ "$n" = 100000 ] || rm -f "$dir"/*/out.cmd "$dir"/*/out.log
+  if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd") <(masked "$dir/account/out.cmd"); then
+    echo "bench: the command file of $n records differs with the account; see $dir" >&2
+    status=1
+  fi
+  [ "$n" = 100000 ] || rm -f "$dir"/*/out.cmd "$dir"/*/out.log "$dir"/*/out.csv
   [ "$failed" = 0 ] || continue
   for b in "${builds[@]}"; do
     label=$b
-    [ -n "$BEFORE" ] || label=-
+    [ -n "$BEFORE" ] || [ "$b" = account ] || label=-
     row "$n" "$label" "${best[$b]}"
   done
+  read -r s1 r1 c1 <<<"${best[account]}"
+  read -r s0 r0 c0 <<<"${best[after]}"
+  awk -v n="$n" -v s1="$s1" -v s0="$s0" -v c1="$c1" -v c0="$c0" -v r1="$r1" -v r0="$r0" 'BEGIN {
+    printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, "acc/no", (s0 > 0 ? s1 / s0 : 0), "",
+      (c0 > 0 ? c1 / c0 : 0), (r0 > 0 ? r1 / r0 : 0), ""
+  }' 
   wall[$n]=${best[after]%% *}
   if [ -n "$BEFORE" ]; then
     read -r s1 r1 c1 <<<"${best[after]}"

@@ -3,8 +3,8 @@
 // whole migration and writes the report.
 //
 // Exit status: 0 when the usage text or the version was shown or the migration
-// ran to its end, 1 when a required option is missing, the output and log file
-// are one file, or the migration failed.
+// ran to its end, 1 when a required option is missing, two of the output, log
+// and account files are one file, or the migration failed.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -29,6 +29,7 @@ enum OptionBit : uint32_t {
   kOutputBit = 2,
   kLogBit = 4,
   kRegionBit = 8,
+  kAccountBit = 16,
 };
 
 char* CopyText(const char* text) {
@@ -55,7 +56,8 @@ void Help() {
   std::printf("the permanent database for a specified region with resource definitions\n");
   std::printf("migrated from %s.\n", OldTAVOName2);
   std::printf("Usage:\n");
-  std::printf("\tdefshift -i SourceFile -r Region [-o OutputFile] [-l [LogFile]]] \n");
+  std::printf(
+      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-l [LogFile]]] \n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
   std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
@@ -64,6 +66,10 @@ void Help() {
   std::printf("\tOutputFile\tis the output file to be generated containing the\n");
   std::printf("\t          \t%s stanza file definitions.\n", NewTAVOName);
   std::printf("\t          \tIf not specified, defaults to %s.\n", kDefaultOutput);
+  std::printf("\tAccountFile\tis a file to be generated (CSV) with one line for every\n");
+  std::printf("\t          \trecord of the control file and every definition, telling\n");
+  std::printf(
+      "\t          \twhether it was migrated, amended, not migrated or skipped, and why.\n");
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -148,8 +154,9 @@ bool FileIdentity(const char* Name, BY_HANDLE_FILE_INFORMATION* rInfo) {
 }
 #endif
 
-// Whether the command file OutputFile and the log file LogFile are one file, so
-// that the report would be appended into the command file as it is written.
+// Whether the files OutputFile and LogFile (any two of the command file, the log
+// file and the account) are one file, so that one would be written into the
+// other.
 bool NameTheSameFile(const char* OutputFile, const char* LogFile) {
   if (OutputFile == nullptr || LogFile == nullptr) return false;
 #ifdef _WIN32
@@ -181,6 +188,7 @@ struct RequestTexts {
     std::free(md->outf);
     std::free(md->logf);
     std::free(md->region);
+    std::free(md->acctf);
   }
 };
 
@@ -207,13 +215,14 @@ const char kVersionWord[] = "--version";
 // no row names is scanned by its second character, "-", which no row has.
 // clang-format off
 const Option kOptions[] = {
-  // letters word          kind            field                         description    bit
-  {"?hH",    "--help",     kHelpOption,    nullptr,                      nullptr,       0},
-  {"",       kVersionWord, kVersionOption, nullptr,                      nullptr,       0},
-  {"iI",     nullptr,      kValueOption,   &AdmSAMigrationData::inf,     "input file",  kSourceBit},
-  {"oO",     nullptr,      kValueOption,   &AdmSAMigrationData::outf,    "output file", kOutputBit},
-  {"rR",     nullptr,      kValueOption,   &AdmSAMigrationData::region,  "region name", kRegionBit},
-  {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",    kLogBit},
+  // letters word          kind            field                         description     bit
+  {"?hH",    "--help",     kHelpOption,    nullptr,                      nullptr,        0},
+  {"",       kVersionWord, kVersionOption, nullptr,                      nullptr,        0},
+  {"iI",     nullptr,      kValueOption,   &AdmSAMigrationData::inf,     "input file",   kSourceBit},
+  {"oO",     nullptr,      kValueOption,   &AdmSAMigrationData::outf,    "output file",  kOutputBit},
+  {"rR",     nullptr,      kValueOption,   &AdmSAMigrationData::region,  "region name",  kRegionBit},
+  {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",     kLogBit},
+  {"aA",     nullptr,      kValueOption,   &AdmSAMigrationData::acctf,   "account file", kAccountBit},
 };
 // clang-format on
 
@@ -330,6 +339,16 @@ int main(int ArgC, char** ArgV) {
   if (bExit) return 1;
   if (NameTheSameFile(md.outf, md.logf)) {
     std::printf("The output file '%s' and the log file '%s' are the same file\n", md.outf, md.logf);
+    return 1;
+  }
+  if (NameTheSameFile(md.acctf, md.outf)) {
+    std::printf("The account file '%s' and the output file '%s' are the same file\n", md.acctf,
+                md.outf);
+    return 1;
+  }
+  if (NameTheSameFile(md.acctf, md.logf)) {
+    std::printf("The account file '%s' and the log file '%s' are the same file\n", md.acctf,
+                md.logf);
     return 1;
   }
   // The report and the banner share the console; keep them in order.

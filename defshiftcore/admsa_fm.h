@@ -13,6 +13,8 @@
 
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
+class Account;
+
 class FMFile {
  public:
   // fname() becomes a private copy of name (null for a null name); status 0.
@@ -34,6 +36,9 @@ class FMFile {
   // Declared after the operations so that they keep their slots; virtual so that
   // the run can release either kind of store through this class.
   virtual ~FMFile();
+  // The status with which the source ended the reading (readrec returned null),
+  // or 0 when it gives none.
+  virtual int endstatus() const { return 0; }
 
   const char* fname() const { return fn.get(); }
   void setstatus(int s) { status = s; }
@@ -60,12 +65,15 @@ class OmbrelFile : public FMFile {
   int closefile() override;
   // The next raw record, owned by the caller, or null when there are no more.
   InRec* readrec() override;
+  // The status of the "GN" that returned no record; 0 before.
+  int endstatus() const override { return ended; }
 
  private:
   int first;                      // 1 from a successful open until the first read has sent "ID"
   std::unique_ptr<Buffer> dbuff;  // the record buffer, made by openinfile
   char PCBName[9];                // the PCB chosen by openinfile, NUL-terminated
   bool opened;                    // from a successful openinfile to closefile: readrec may ask
+  int ended;                      // the status of the "GN" that ended the reading, or 0
 };
 
 // The command-file store: writes the command file of tavoadd/tavoupdate commands.
@@ -89,11 +97,14 @@ class HumanFile : public FMFile {
   int openoutstream(FILE* Stream);
   // Closes the file when one is open. 0 when every line reached it, it closed and
   // took the requested name (replacing an earlier file): then "<Title> generated
-  // command file: <name>" is printed on standard output. -1 when a write, the
-  // flush, the close or the rename failed: message 3 with the name, the error
-  // number of the first failure and its words is reported instead, the temporary
-  // file is removed and an earlier file of the name is left as it was. 0 when no
-  // file was open.
+  // command file: <name>" is printed on standard output, and the account, when
+  // there is one, takes its name too and its closing line is logged. -1 when a
+  // write, the flush, the close or the rename of either failed: message 3 with
+  // the file's name, the error number of the first failure and its words is
+  // reported instead, the temporary files are removed and earlier files of the
+  // names are left as they were (only a failed rename of the account, after the
+  // command file took its name, leaves the new command file). 0 when no file was
+  // open.
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
@@ -103,11 +114,18 @@ class HumanFile : public FMFile {
 
   // Writes the header to the open file.
   void writeheader();
+  // From now on every definition checked has its row in *a (not owned), which
+  // closefile completes with the command file: when either cannot be written
+  // whole, neither replaces an earlier file, and the account is discarded.
+  void setaccount(Account* a) { account = a; }
 
  private:
-  // Checks one definition of class cls and writes it when it passes; whether it
-  // passed.
-  bool WriteDefinition(const ListBP& definition, int cls);
+  // Checks definition index (from 1) of class cls, gives it its row in the
+  // account, and writes it when it passes; whether it passed.
+  bool WriteDefinition(const ListBP& definition, int cls, int index);
+  // Gives the closed account its name and logs its closing line; 0, or -1 after
+  // message 3.
+  int CommitAccount();
   // Writes one line unless an earlier write failed; keeps the failure.
   void WriteLine(const std::string& Line);
 
@@ -123,6 +141,7 @@ class HumanFile : public FMFile {
   std::string temp;    // the file hFile writes until it is complete; empty when
                        // hFile writes the requested file directly
   std::string target;  // the name the complete file takes
+  Account* account;    // the run's account, or null
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -27,27 +27,41 @@ namespace {
 // left by an earlier process of the same number.
 constexpr int kTempAttempts = 100;
 
-// The temporary file being written, while it is not complete; owned. A process
-// writes one command file at a time.
-char* g_pending = nullptr;
+// The temporary files being written, while they are not complete; owned. A run
+// writes the command file and its account at the same time.
+constexpr int kMostPending = 4;
+char* g_pending[kMostPending] = {};
 
 void RemovePending() {
-  if (g_pending == nullptr) return;
-  std::remove(g_pending);
-  std::free(g_pending);
-  g_pending = nullptr;
+  for (char*& pending : g_pending) {
+    if (pending == nullptr) continue;
+    std::remove(pending);
+    std::free(pending);
+    pending = nullptr;
+  }
 }
 
-void SetPending(const std::string& Temp) {
+void AddPending(const std::string& Temp) {
   static const bool registered = std::atexit(RemovePending) == 0;
   (void)registered;
-  std::free(g_pending);
-  g_pending = nullptr;
-  if (!Temp.empty()) g_pending = strdup(Temp.c_str());
+  for (char*& pending : g_pending) {
+    if (pending == nullptr) {
+      pending = strdup(Temp.c_str());
+      return;
+    }
+  }
+  // Beyond the slots a temporary file is still removed by its writer on every
+  // path but the end of the process.
 }
 
 void ForgetPending(const std::string& Temp) {
-  if (g_pending != nullptr && Temp == g_pending) SetPending("");
+  for (char*& pending : g_pending) {
+    if (pending != nullptr && Temp == pending) {
+      std::free(pending);
+      pending = nullptr;
+      return;
+    }
+  }
 }
 
 long ProcessId() {
@@ -99,7 +113,7 @@ int ErrorOfSystem(DWORD Error) {
 
 // A new file Path for writing, opened only when no file of that name exists;
 // -1 with errno set when none was made.
-int CreateNew(const std::string& Path) {
+int CreateNew(const std::string& Path, bool Binary) {
 #ifdef _WIN32
   // Open in a way that lets the file be removed while it is open: a process
   // that ends before the file is complete removes it before its streams close.
@@ -112,7 +126,8 @@ int CreateNew(const std::string& Path) {
   }
   int fd = -1;
   const int error = ErrorOf([&] {
-    return (fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT)) >= 0;
+    return (fd = _open_osfhandle(reinterpret_cast<intptr_t>(file),
+                                 _O_WRONLY | (Binary ? _O_BINARY : _O_TEXT))) >= 0;
   });
   if (error != 0) {
     CloseHandle(file);
@@ -121,6 +136,7 @@ int CreateNew(const std::string& Path) {
   }
   return fd;
 #else
+  (void)Binary;
   return open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif
 }
@@ -133,11 +149,11 @@ bool MayWrite(const char* Name) {
 #endif
 }
 
-FILE* StreamOf(int fd) {
+FILE* StreamOf(int fd, bool Binary) {
 #ifdef _WIN32
-  return _fdopen(fd, "w");
+  return _fdopen(fd, Binary ? "wb" : "w");
 #else
-  return fdopen(fd, "w");
+  return fdopen(fd, Binary ? "wb" : "w");
 #endif
 }
 
@@ -150,13 +166,14 @@ void CloseDescriptor(int fd) {
 }
 
 // Opens Name directly, as a file that cannot be replaced is written.
-int OpenDirect(const char* Name, FILE** rFile) {
-  return ErrorOf([&] { return (*rFile = std::fopen(Name, "w")) != nullptr; });
+int OpenDirect(const char* Name, bool Binary, FILE** rFile) {
+  return ErrorOf([&] { return (*rFile = std::fopen(Name, Binary ? "wb" : "w")) != nullptr; });
 }
 
 }  // namespace
 
-int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget) {
+int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget,
+                  bool Binary) {
   *rFile = nullptr;
   rTemp->clear();
   rTarget->clear();
@@ -164,7 +181,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   if (Name[0] == '\0') return ENOENT;
 #ifdef _WIN32
   // A rename over a device would not reach it.
-  if (NamesADevice(Name)) return OpenDirect(Name, rFile);
+  if (NamesADevice(Name)) return OpenDirect(Name, Binary, rFile);
 #endif
   std::string target(Name);
   struct stat existing;
@@ -172,7 +189,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   if (exists) {
     if (S_ISDIR(existing.st_mode)) return EISDIR;
     // A rename over a device would replace the device itself.
-    if (!S_ISREG(existing.st_mode)) return OpenDirect(Name, rFile);
+    if (!S_ISREG(existing.st_mode)) return OpenDirect(Name, Binary, rFile);
     // Writing it directly would be refused; so is replacing it.
     if (!MayWrite(Name)) return EACCES;
 #ifndef _WIN32
@@ -189,7 +206,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     const std::string temp = stem + std::to_string(counter++) + ".tmp";
     int fd = -1;
-    const int created = ErrorOf([&] { return (fd = CreateNew(temp)) >= 0; });
+    const int created = ErrorOf([&] { return (fd = CreateNew(temp, Binary)) >= 0; });
     if (created == EEXIST) continue;
     if (created != 0) return created;
 #ifndef _WIN32
@@ -198,7 +215,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
     if (exists) (void)fchmod(fd, existing.st_mode & 07777);
 #endif
     FILE* stream = nullptr;
-    const int error = ErrorOf([&] { return (stream = StreamOf(fd)) != nullptr; });
+    const int error = ErrorOf([&] { return (stream = StreamOf(fd, Binary)) != nullptr; });
     if (error != 0) {
       CloseDescriptor(fd);
       std::remove(temp.c_str());
@@ -207,7 +224,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
     *rFile = stream;
     *rTemp = temp;
     *rTarget = target;
-    SetPending(temp);
+    AddPending(temp);
     return 0;
   }
   return EEXIST;

@@ -1,14 +1,15 @@
-// Files that are replaced only when complete: the command file is written under
-// a temporary name in its own folder and takes the requested name only once it
-// was written and closed without error, so that a failed run leaves an earlier
-// file of that name as it was.
+// Files that are replaced only when complete: the command file and the account
+// are each written under a temporary name in their own folder and take the
+// requested name only once written and closed without error, so that a failed
+// run leaves an earlier file of that name as it was.
 #ifndef DEFSHIFTCORE_ADMSA_FM_FILES_H_
 #define DEFSHIFTCORE_ADMSA_FM_FILES_H_
 
 #include <cstdio>
 #include <string>
 
-// Opens a stream to write the file Name in text mode. When Name is missing or a
+// Opens a stream to write the file Name, in text mode unless Binary (then the
+// bytes written are the bytes stored on every system). When Name is missing or a
 // regular file, the stream writes a new temporary file in the same folder (the
 // folder of the file a link names), stored in *rTemp, and *rTarget is the name
 // that CommitWholeFile gives it once it is complete; an existing file keeps its
@@ -22,7 +23,8 @@
 // null and nothing created: EISDIR for a folder, EACCES for an existing file
 // that may not be written, the error of the folder otherwise (a missing folder
 // gives ENOENT).
-int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget);
+int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget,
+                  bool Binary = false);
 
 // Gives the complete, closed temporary file Temp the name Target (see
 // ReplaceByRename). 0, or the error number of the failure; then Temp is left

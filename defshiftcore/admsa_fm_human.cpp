@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "admsa_account.h"
 #include "admsa_errs.h"
 #include "admsa_fm.h"
 #include "admsa_fm_files.h"
@@ -41,7 +42,8 @@ HumanFile::HumanFile(const char* name, const char* reg)
       lent(false),
       wbuf(nullptr),
       region(CopyText(reg != nullptr ? reg : "")),
-      werr(0) {}
+      werr(0),
+      account(nullptr) {}
 
 HumanFile::~HumanFile() {
   CloseStream();
@@ -128,7 +130,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
     int Migrated = 0;
     const ListLP definitions = OutputCfg->stanza(i);
     for (int d = 1; ListBP* definition = definitions.get(d); ++d) {
-      if (WriteDefinition(*definition, i)) ++Migrated;
+      if (WriteDefinition(*definition, i, d)) ++Migrated;
       ++Counter;
     }
     if (Counter != 0) {
@@ -140,7 +142,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   return 0;
 }
 
-bool HumanFile::WriteDefinition(const ListBP& definition, int cls) {
+bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
   // Definitions start with their key pair. The region definition has none: its
   // first pair is an attribute like any other, and it has no name.
   const BPair* first = definition.get(1);
@@ -149,7 +151,12 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls) {
   for (int p = keyed ? 2 : 1; const BPair* pair = definition.get(p); ++p) {
     record.Add(TextOf(pair->one), TextOf(pair->two));
   }
-  if (record.Verify() != 1) return false;
+  const bool passed = record.Verify() == 1;
+  if (account != nullptr) {
+    account->Decided(cls, index, cls == RDid ? region.get() : record.name(), passed,
+                     record.fates());
+  }
+  if (!passed) return false;
   // A command file that lost a line must not go on as if it had not: closefile
   // reports the first failure and the run fails.
   if (werr == 0) werr = record.CreateScript(hFile);
@@ -170,21 +177,43 @@ int HumanFile::closefile() {
     if (std::ferror(hFile) != 0 && werr == 0) werr = EIO;
     const int closed = ErrorOf([this] { return CloseStream() == 0; });
     if (werr == 0) werr = closed;
+    // The account is complete before the command file takes its name: a run
+    // that cannot give both replaces neither.
+    const int aerr = account != nullptr ? account->Close() : 0;
     if (!temp.empty()) {
-      if (werr == 0) werr = CommitWholeFile(temp, target);
+      if (werr == 0 && aerr == 0) werr = CommitWholeFile(temp, target);
       // Only a complete file takes the name; an incomplete one goes.
-      if (werr != 0) DiscardWholeFile(temp);
+      if (werr != 0 || aerr != 0) DiscardWholeFile(temp);
       temp.clear();
     }
     if (werr != 0) {
       Error.ReportFailure(werr, 3, fname(), werr);
       result = -1;
+    } else if (aerr != 0) {
+      Error.ReportFailure(aerr, 3, account->name(), aerr);
+      result = -1;
     } else {
       std::printf("%s generated command file: %s\n", Title, fname());
+      result = CommitAccount();
     }
+    if (result != 0 && account != nullptr) account->Discard();
   }
   setstatus(0);
   return result;
+}
+
+int HumanFile::CommitAccount() {
+  if (account == nullptr) return 0;
+  const int error = account->Commit();
+  if (error != 0) {
+    // The command file has its name already; only a rename in its own folder
+    // can fail here.
+    Error.ReportFailure(error, 3, account->name(), error);
+    return -1;
+  }
+  Error.Report(" Account file: %s; %u records, %u definitions", account->name(), account->records(),
+               account->definitions());
+  return 0;
 }
 
 int HumanFile::readstat() { return 0; }

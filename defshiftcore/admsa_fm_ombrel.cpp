@@ -56,7 +56,7 @@ std::string NotFoundHint(const char* name, const std::set<std::string>& offered)
 }  // namespace
 
 OmbrelFile::OmbrelFile(const char* name)
-    : FMFile(name), first(0), dbuff(), PCBName{}, opened(false) {}
+    : FMFile(name), first(0), dbuff(), PCBName{}, opened(false), ended(0) {}
 
 OmbrelFile::~OmbrelFile() = default;
 
@@ -66,6 +66,7 @@ int OmbrelFile::openinfile() {
   first = 0;
   PCBName[0] = '\0';
   opened = false;
+  ended = 0;
 
   const int16_t rc = static_cast<int16_t>(ConnectSFS(SfsName));
   if (rc != 0) {
@@ -96,7 +97,10 @@ InRec* OmbrelFile::readrec() {
   uint16_t len = sizeof area;
   const int16_t status = MakeSFSReq("GN", 0, nullptr, &len, area, PCBName, SfsName);
   dbuff->setto(area, len <= sizeof area ? len : sizeof area);
-  if (status != 0) return nullptr;
+  if (status != 0) {
+    ended = static_cast<uint16_t>(status);
+    return nullptr;
+  }
   return new InRec(dbuff.get());
 }
 

@@ -12,7 +12,8 @@
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
 
-Conversion::Conversion(const char* reg) : infile(nullptr), outfile(nullptr), region(reg) {}
+Conversion::Conversion(const char* reg)
+    : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), readrc(0) {}
 
 Conversion::~Conversion() {
   delete infile;
@@ -46,15 +47,19 @@ int Conversion::start() {
   }
   std::unique_ptr<Config> conf(readinall());
   infile->closefile();
+  // The records read before a failure are not the control file: a command file
+  // made of them would lose the rest without a word.
+  if (readrc != 0) return -1;
   // The records go back table by table as the translation finishes with them,
   // and the last of them before the command file is written.
   const std::unique_ptr<Forcfg> nconf(new Forcfg);
-  TranslateAndRelease(TTable, conf.get(), nconf.get());
+  TranslateAndRelease(TTable, conf.get(), nconf.get(), account);
   conf.reset();
   if (outfile->openoutfile() != 0) {
     Error.Report(32);
     return -1;
   }
+  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) human->setaccount(account);
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
   outfile->GenerateCommandScript(nconf.get());
@@ -68,6 +73,9 @@ int Conversion::start() {
 namespace {
 
 const char* Shown(const char* text) { return text != nullptr ? text : ""; }
+
+// The option bit of AdmSAMigrationData::acctf.
+constexpr uint32_t kAccountOption = 16;
 
 // Whether the region can stand in every line of the command file; reports why
 // it cannot.
@@ -104,6 +112,20 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   Error.Init(md->logf);
   Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
                Shown(md->region));
+  // The account is started before anything is read, so that its rows go out as
+  // the run decides them.
+  Account account;
+  if ((md->Options & kAccountOption) != 0 && md->acctf != nullptr) {
+    const int error = account.Open(md->acctf);
+    if (error != 0) {
+      Error.ReportFailure(error, 1, md->acctf, error);
+      Error.Report(32);
+      Error.Report(33, -1);
+      Error.EndLog();
+      return -1;
+    }
+    conversion.account = &account;
+  }
   progress::Begin(Error.LogsToFile(), isatty(fileno(stderr)) != 0);
   const int rc = conversion.start();
   progress::End();

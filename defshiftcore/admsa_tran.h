@@ -3,6 +3,7 @@
 #ifndef DEFSHIFTCORE_ADMSA_TRAN_H_
 #define DEFSHIFTCORE_ADMSA_TRAN_H_
 
+#include "admsa_account.h"
 #include "admsa_fm.h"
 #include "admsa_supp.h"
 #include "defshiftcore.h"
@@ -23,16 +24,24 @@ class Conversion {
   // Kind 2 makes the command file named name the target; any other kind reports
   // message 34 and returns -1.
   int setoutfile(int fm, const char* name);
-  // Runs the migration: read, translate, write. 0, or -1 after message 31 or 32.
+  // Runs the migration: read, translate, write. 0, or -1 after message 31 or 32,
+  // after a reading that ended on a failure, or when the command file or the
+  // account could not be written whole (then neither replaces an earlier file).
   int start();
   // Drains the source store into a new Config owned by the caller: each raw record
   // is packed by its table's layout and filed under its table; key "E" is dropped,
-  // "X" logged as ignored, any other unknown key reported as message 30.
+  // "X" logged as ignored, any other unknown key reported as message 30. Then
+  // logs how many records were read and the status that ended the reading; a
+  // status that the File Manager answers only on a failure is reported as
+  // message 5 with the count, and readrc becomes -1 (else 0). Every record
+  // read has its place in the account when there is one.
   Config* readinall();
 
   FMFile* infile;
   FMFile* outfile;
   const char* region;
+  Account* account;  // the run's account, or null; not owned
+  int readrc;        // -1 when the last readinall ended on a failure, else 0
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_H_

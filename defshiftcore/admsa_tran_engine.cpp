@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "admsa_account.h"
 #include "admsa_errs.h"
 #include "admsa_progress.h"
 #include "admsa_tab.h"
@@ -23,7 +24,7 @@ constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
 // which a password rule later in the same set reuses.
 class Pass {
  public:
-  explicit Pass(Forcfg* out) : out_(out) {
+  Pass(Forcfg* out, Account* account) : out_(out), account_(account) {
     std::memset(CurrentResource, 0, sizeof CurrentResource);
   }
 
@@ -41,8 +42,10 @@ class Pass {
       located_.assign(rules, Located{});
       other_.assign(rules, Located{});
       const ListR& records = conf->tab[row_->sdtab];
-      for (int i = 1; (rec_ = records.get(i)) != nullptr; ++i) Record();
-      if (spent != nullptr && !ReadLater(row_ + 1, row_->sdtab)) spent->Release(row_->sdtab);
+      for (index_ = 1; (rec_ = records.get(index_)) != nullptr; ++index_) Record();
+      if (ReadLater(row_ + 1, row_->sdtab)) continue;
+      if (account_ != nullptr) account_->TableDone(row_->sdtab);
+      if (spent != nullptr) spent->Release(row_->sdtab);
     }
   }
 
@@ -60,6 +63,7 @@ class Pass {
   // their storage from record to record.
   struct Slot {
     int dstz = -1;                 // the class; -1 while the slot is free
+    uint16_t fates = 0;            // Fate bits of the definition, for the account
     size_t used = 0;               // pending attributes of the running record
     std::vector<Pending> pending;  // the attributes in order; the first used are set
 
@@ -97,6 +101,7 @@ class Pass {
       if (coffin_ == 0 && slot.dstz >= 0 && slot.used > 0) Commit(slot);
       slot.dstz = -1;
       slot.used = 0;
+      slot.fates = 0;
     }
   }
 
@@ -107,6 +112,7 @@ class Pass {
       texts_.push_back({p.name, p.value.data(), p.value.size()});
     }
     out_->add(slot.dstz, out_->NewDefinition(texts_.data(), static_cast<int>(texts_.size())));
+    if (account_ != nullptr) account_->Committed(row_->sdtab, index_, slot.dstz, slot.fates);
     progress::Count(progress::kTranslated);
   }
 
@@ -166,6 +172,10 @@ class Pass {
       Spread(*value);
     } else {
       Finish(value);
+      if (r.mapping.kind == Mapping::kKind && r.mapping.code == kPasswordReset) {
+        Slot* slot = account_ != nullptr ? SlotFor(r.dstanid) : nullptr;
+        if (slot != nullptr) slot->fates |= kFatePasswordReset;
+      }
     }
     return true;
   }
@@ -332,8 +342,10 @@ class Pass {
   }
 
   Forcfg* out_;
+  Account* account_;                     // told what became of each record, or null
   const TTableRow* row_ = nullptr;       // the running rule set
   const Rec* rec_ = nullptr;             // the running record
+  int index_ = 0;                        // its index in its table, from 1
   const DirFieldTrans* rule_ = nullptr;  // the running rule
   int j_ = 0;                            // its index in the set
   Slot curls_[kSlots];
@@ -347,14 +359,14 @@ class Pass {
 
 }  // namespace
 
-void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out) {
+void TranslateRules(const TTableRow* table, const Config* conf, Forcfg* out, Account* account) {
   if (table == nullptr || conf == nullptr || out == nullptr) return;
-  Pass(out).Run(table, conf, nullptr);
+  Pass(out, account).Run(table, conf, nullptr);
 }
 
-void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out) {
+void TranslateAndRelease(const TTableRow* table, Config* conf, Forcfg* out, Account* account) {
   if (table == nullptr || conf == nullptr || out == nullptr) return;
-  Pass(out).Run(table, conf, conf);
+  Pass(out, account).Run(table, conf, conf);
 }
 
 Forcfg::Forcfg(const Config* conf) : Forcfg() { TranslateRules(TTable, conf, this); }

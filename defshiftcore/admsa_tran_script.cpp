@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "admsa_account.h"
 #include "admsa_errs.h"
 #include "admsa_supp_text.h"
 #include "admsa_tab.h"
@@ -112,6 +113,7 @@ AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
       ResourceID(-1),
       RegionName(nullptr),
       iResourceAttributes(0),
+      Fates(0),
       Attributes{},
       texts_(area_, sizeof area_) {
   if (Name == nullptr || Region == nullptr || Type < WDid || Type > RDid) return;
@@ -153,6 +155,7 @@ void AttrToScript::Store(char* Text, size_t Len) {
     // The command file cannot carry it; say so rather than lose it unseen.
     Error.Report(" .... resource '%s' has more than %d attributes; '%s' is not migrated",
                  ShownName(), kMaxAttributes, Text);
+    Fates |= kFateAttributeDropped;
     return;
   }
   TrimTrailingBlanks(Text, Len);
@@ -234,6 +237,7 @@ int AttrToScript::Verify() {
         " .... resource '%s' holds characters that cannot be written to a command file, and is "
         "not migrated",
         ShowControlCharacters(ShownName()).c_str());
+    Fates |= kFateUnwritable;
     // The description is found by its name, which is the same in every class.
     LogDescription(kWDDescriptionPred);
     return 0;
@@ -242,6 +246,7 @@ int AttrToScript::Verify() {
   // attribute would name the resource.
   if (ResourceID != RDid && ResourceName[0] == '\0') {
     Error.Report(" .... a resource without a name is not migrated");
+    Fates |= kFateNoName;
     LogDescription(kWDDescriptionPred);
     return 0;
   }
@@ -282,6 +287,7 @@ int AttrToScript::VerifyWD() {
   Error.Report("      > NetName value reset to \"\"");
   const std::string reset = ScriptFormat("%s=\\\"\\\"", PredName(kWDNetNamePred));
   ReplaceAttributeX(net, reset.c_str());
+  Fates |= kFateNetnameReset;
   LogDescription(kWDDescriptionPred);
   return 1;
 }
@@ -292,6 +298,7 @@ int AttrToScript::VerifyTDD() {
     Error.Report(" .... resource '%s' is a TAVO system resource, and is not migrated",
                  ResourceName);
     LogDescription(kTDDDescriptionPred);
+    Fates |= kFateSystemResource;
     result = 0;
   }
   int index;
@@ -299,25 +306,26 @@ int AttrToScript::VerifyTDD() {
       Test(kTDDDestTypePred, kIntrapartition, &index) == 0) {
     // A trigger level means nothing to a queue that is not intrapartition, and
     // the new release refuses it there.
-    DeleteAttribute(kTDDTriggerLevelPred);
+    if (DeleteAttribute(kTDDTriggerLevelPred) == 0) Fates |= kFateTriggerlevelRemoved;
   }
   return result;
 }
 
 int AttrToScript::VerifyFD() {
   return VerifyNotSystem(" .... resource '%s'is a Version 2.0 system file, and is not migrated",
-                         kFDDescriptionPred);
+                         kFDDescriptionPred, kFateSystemFile);
 }
 
 int AttrToScript::VerifyPD() {
   return VerifyNotSystem(" .... resource '%s' is a Version 2.0 system program, and is not migrated",
-                         kPDDescriptionPred);
+                         kPDDescriptionPred, kFateSystemProgram);
 }
 
-int AttrToScript::VerifyNotSystem(const char* Refusal, int DescID) {
+int AttrToScript::VerifyNotSystem(const char* Refusal, int DescID, uint16_t Fate) {
   if (std::strncmp(ResourceName, FD_SysFilePrefix, std::strlen(FD_SysFilePrefix)) != 0) return 1;
   Error.Report(Refusal, ResourceName);
   LogDescription(DescID);
+  Fates |= Fate;
   return 0;
 }
 
@@ -327,6 +335,7 @@ int AttrToScript::VerifyTD() {
       Error.Report(" .... resource '%s' is a Version 2.0 supplied transaction, and is not migrated",
                    ResourceName);
       LogDescription(kTDDescriptionPred);
+      Fates |= kFateSuppliedTransaction;
       return 0;
     }
   }

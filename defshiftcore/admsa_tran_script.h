@@ -4,6 +4,7 @@
 #ifndef DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_
 #define DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -77,6 +78,10 @@ class AttrToScript {
   int CreateScript(FILE* hFile);
 
   int initok() const { return InitOk; }
+  // The resource name as given ("" when not initialised).
+  const char* name() const { return ResourceName != nullptr ? ResourceName : ""; }
+  // What Add and Verify did to the definition: Fate bits of admsa_account.h.
+  uint16_t fates() const { return Fates; }
 
  private:
   // Stores a copy of the whole attribute text Attr, without its trailing blanks;
@@ -110,8 +115,8 @@ class AttrToScript {
   int VerifyTD();
   // The check of files and programs: refuses a definition whose name begins with
   // FD_SysFilePrefix, logging Refusal (a format taking the name) and the
-  // description DescID; 0 then, else 1.
-  int VerifyNotSystem(const char* Refusal, int DescID);
+  // description DescID and keeping Fate; 0 then, else 1.
+  int VerifyNotSystem(const char* Refusal, int DescID, uint16_t Fate);
   // 1 when every text of the record can be written to a command file.
   int VerifyWritable() const;
   // Logs "      > (<description>)" when attribute DescID exists, control
@@ -139,6 +144,7 @@ class AttrToScript {
   int ResourceID;
   char* RegionName;  // in texts_
   int iResourceAttributes;
+  uint16_t Fates;                    // Fate bits
   char* Attributes[kMaxAttributes];  // in texts_; the first iResourceAttributes are set
   char area_[kUsualTexts];           // the first block of texts_
   Arena texts_;                      // every text of the record

@@ -28,7 +28,9 @@ struct AdmSAMigrationData {
   char* outf;        // command file to write
   char* logf;        // log file name, or null to report on the console
   char* region;      // region the commands are generated for, or null
-  uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region
+  uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region,
+                     // 16 account file
+  char* acctf;       // account file to write; read only when Options has 16
 };
 
 extern "C" {

@@ -39,6 +39,9 @@ struct SfsServer::Pcb {
   ctf::ImageReader reader;
   bool reading = false;  // "ID" has positioned the PCB at the first record
   bool pending = false;  // record holds a record that did not fit the last area
+  long served = 0;       // "GN" requests answered since "ID"
+  long fail_at = 0;      // the "GN" that fails with fault, from 1; 0 for none
+  uint16_t fault = 0;
   int record_len = 0;
   unsigned char record[ctf::kMaxRecordLen];
 };
@@ -219,6 +222,23 @@ uint16_t SfsServer::Describe(Exchange* ex) {
   return 0;
 }
 
+namespace {
+
+// The fault that kFaultVariable asks for: the number of the "GN" (from 1) that
+// fails and its status, or 0 when none is asked for.
+uint16_t ReadFault(long* at) {
+  const char* fault = std::getenv(kFaultVariable);
+  *at = 0;
+  if (fault == nullptr) return 0;
+  char* end = nullptr;
+  const long n = std::strtol(fault, &end, 10);
+  if (n < 1 || end[0] != ':' || end[1] == '\0' || end[2] == '\0' || end[3] != '\0') return 0;
+  *at = n;
+  return QrlCode(end[1], end[2]);
+}
+
+}  // namespace
+
 uint16_t SfsServer::StartReading(Exchange* ex) {
   Pcb* pcb = Find(*ex);
   if (pcb == nullptr) return kNoSuchPCB;
@@ -230,6 +250,8 @@ uint16_t SfsServer::StartReading(Exchange* ex) {
   }
   pcb->reading = true;
   pcb->pending = false;
+  pcb->served = 0;
+  pcb->fault = ReadFault(&pcb->fail_at);
   return 0;
 }
 
@@ -238,6 +260,7 @@ uint16_t SfsServer::NextRecord(Exchange* ex) {
   if (pcb == nullptr) return kNoSuchPCB;
   if (pcb->state == Pcb::State::kDamaged) return kDamagedImage;
   if (!pcb->reading) return kOutOfSequence;
+  if (pcb->fault != 0 && ++pcb->served == pcb->fail_at) return pcb->fault;
   if (!pcb->pending) {
     const int rc = pcb->reader.Next(pcb->record, &pcb->record_len);
     if (rc == 0) return kEndOfFile;

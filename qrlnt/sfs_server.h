@@ -27,6 +27,10 @@ constexpr uint16_t kShortArea = QrlCode('S', 'H');       // "GN": record longer 
 // it is unset or empty).
 constexpr char kFolderVariable[] = "QRLNT_SFSDIR";
 
+// For the tests of a reading that fails: "N:XY" makes the N-th "GN" after an
+// "ID" (from 1) fail with the status of the two characters XY, without data.
+constexpr char kFaultVariable[] = "QRLNT_FAIL_READ";
+
 // One request with its areas resolved. The server sets rparm_len and rdata_len
 // and never writes past rparm_cap or rdata_cap.
 struct Exchange {

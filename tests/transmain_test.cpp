@@ -24,7 +24,7 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
     outf.push_back('\0');
     std::vector<char> region(r.first.begin(), r.first.end());
     region.push_back('\0');
-    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8};
+    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8, nullptr};
     int rc = 0;
     const Captured captured = Capture([&] { rc = transmain(&md); });
     EXPECT_EQ(-1, rc) << r.second;

@@ -30,7 +30,10 @@ extern "C" int transmain(AdmSAMigrationData* md) {
   Length(md->logf);
   if ((md->Options & 1) == 0 || (md->Options & 2) == 0 || (md->Options & 8) == 0) std::abort();
   if (((md->Options & 4) != 0) != (md->logf != nullptr)) std::abort();
-  if ((md->Options & ~0xFu) != 0) std::abort();
+  Length(md->acctf);
+  if (((md->Options & 16) != 0) != (md->acctf != nullptr)) std::abort();
+  if ((md->Options & 16) != 0 && Length(md->acctf) == 0) std::abort();
+  if ((md->Options & ~0x1Fu) != 0) std::abort();
   return 0;
 }
 
