@@ -14,7 +14,7 @@
 #
 # BEFORE (or BENCH_BEFORE), a second build folder, is measured beside BUILD on the
 # same images, the runs of the two taking turns so that both see the same load of
-# the machine; each size then has a line for either build and one with the
+# the machine, each round starting with another; each size then has a line for either build and one with the
 # ratios of BUILD to BEFORE. The image generator and the wrapper of BUILD serve
 # both.
 #
@@ -98,7 +98,11 @@ for n in $SIZES; do
   declare -A best=()
   failed=0
   for ((run = 1; run <= RUNS && failed == 0; run++)); do
-    for b in "${builds[@]}"; do
+    # Each round starts with the next build: a run just after another has given
+    # back a gigabyte is slower here (the system takes that memory back first),
+    # and no build should always be the one that pays for it.
+    first=$(((run - 1) % ${#builds[@]}))
+    for b in "${builds[@]:first}" "${builds[@]:0:first}"; do
       folder=$BUILD
       [ "$b" = before ] && folder=$BEFORE
       with_account=0
