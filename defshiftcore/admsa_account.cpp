@@ -172,10 +172,8 @@ void Account::Decided(int cls, int index, const char* resource, bool written, ui
 int Account::Close() {
   if (file_ == nullptr) return werr_;
   WriteRows();
-  // Most write failures (a full disk) show only when the buffer goes out.
-  const int flushed = ErrorOf([this] { return std::fflush(file_) == 0; });
+  const int flushed = FlushWholeFile(file_);
   if (werr_ == 0) werr_ = flushed;
-  if (std::ferror(file_) != 0 && werr_ == 0) werr_ = EIO;
   const int closed = ErrorOf([this] { return std::fclose(file_) == 0; });
   file_ = nullptr;
   if (werr_ == 0) werr_ = closed;

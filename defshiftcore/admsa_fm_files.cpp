@@ -230,6 +230,12 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   return EEXIST;
 }
 
+int FlushWholeFile(FILE* Stream) {
+  const int flushed = ErrorOf([Stream] { return std::fflush(Stream) == 0; });
+  if (flushed != 0) return flushed;
+  return std::ferror(Stream) != 0 ? EIO : 0;
+}
+
 int CommitWholeFile(const std::string& Temp, const std::string& Target) {
   const int error = ReplaceByRename(Temp.c_str(), Target.c_str());
   if (error == 0) ForgetPending(Temp);

@@ -26,6 +26,11 @@
 int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget,
                   bool Binary = false);
 
+// Flushes Stream: 0 when every byte written to it so far reached the file, else
+// the error number of the flush, or EIO when an earlier write failed. Most write
+// failures (a full disk) show only when the buffer goes out.
+int FlushWholeFile(FILE* Stream);
+
 // Gives the complete, closed temporary file Temp the name Target (see
 // ReplaceByRename). 0, or the error number of the failure; then Temp is left
 // for DiscardWholeFile.

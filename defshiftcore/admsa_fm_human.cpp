@@ -171,10 +171,8 @@ void HumanFile::WriteLine(const std::string& Line) {
 int HumanFile::closefile() {
   int result = 0;
   if (hFile != nullptr) {
-    // Most write failures (a full disk) show only when the buffer goes out.
-    const int flushed = ErrorOf([this] { return std::fflush(hFile) == 0; });
+    const int flushed = FlushWholeFile(hFile);
     if (werr == 0) werr = flushed;
-    if (std::ferror(hFile) != 0 && werr == 0) werr = EIO;
     const int closed = ErrorOf([this] { return CloseStream() == 0; });
     if (werr == 0) werr = closed;
     // The account is complete before the command file takes its name: a run
