@@ -15,7 +15,9 @@
 // still uses page blocks (the source tables go back while the definitions grow,
 // and their blocks then serve the definitions without fresh pages); when the last
 // user leaves, every kept block goes back to the system, so nothing is held
-// between runs. Safe to use from several threads.
+// between runs. While some arena uses page blocks, a few are written in advance
+// by a thread of their own (on Linux), so that the run does not wait for the
+// system to fill fresh pages. Safe to use from several threads.
 class PageBlocks {
  public:
   static constexpr size_t kSize = 2 * 1024 * 1024;
@@ -31,8 +33,10 @@ class PageBlocks {
   static void Join();
   static void Leave();
 
-  // The blocks kept for reuse, for the tests.
+  // For the tests: the blocks kept for reuse, and all blocks the system gave
+  // that have not gone back to it (kept, written in advance, or taken).
   static size_t Kept();
+  static size_t Mapped();
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_ARENA_PAGES_H_

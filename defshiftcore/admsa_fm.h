@@ -127,7 +127,7 @@ class HumanFile : public FMFile {
   // message 3.
   int CommitAccount();
   // Writes one line unless an earlier write failed; keeps the failure.
-  void WriteLine(const std::string& Line);
+  void WriteLine(const char* Line);
 
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();

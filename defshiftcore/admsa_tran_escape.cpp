@@ -12,6 +12,22 @@ bool IsControl(char c) {
 // The characters that make a line need escaping.
 constexpr char kSpecial[] = "%^&|<>";
 
+// The TextKinds bits of each byte.
+struct KindTable {
+  unsigned char kind[256] = {};
+  constexpr KindTable() {
+    for (int b = 1; b <= 31; ++b) kind[b] = kHoldsControl;
+    kind[127] = kHoldsControl;
+    kind[static_cast<unsigned char>('\\')] = kHoldsBackslash;
+    kind[static_cast<unsigned char>('"')] = kHoldsQuote;
+    kind[static_cast<unsigned char>(' ')] = kHoldsBlank;
+    kind[static_cast<unsigned char>('\t')] = kHoldsBlank | kHoldsControl;
+    for (const char* c = kSpecial; *c != '\0'; ++c)
+      kind[static_cast<unsigned char>(*c)] = kHoldsSpecial;
+  }
+};
+constexpr KindTable kKinds;
+
 }  // namespace
 
 bool NeedsEscape(const char* Line) { return Line[std::strcspn(Line, kSpecial)] != '\0'; }
@@ -91,6 +107,12 @@ void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {
 
 void AppendArgument(const char* Arg, std::string* rLine) {
   AppendArgument(Arg, std::strlen(Arg), rLine);
+}
+
+unsigned TextKinds(const char* Text, size_t Length) {
+  unsigned kinds = 0;
+  for (size_t i = 0; i < Length; ++i) kinds |= kKinds.kind[static_cast<unsigned char>(Text[i])];
+  return kinds;
 }
 
 bool HoldsControlCharacter(const char* Text) {

@@ -53,6 +53,17 @@ void AppendArgument(const char* Arg, std::string* rLine);
 // Text holds none.
 bool HoldsControlCharacter(const char* Text);
 
+// What a text holds that changes how it is written: the bits of TextKinds for
+// the Length bytes at Text, found in one look at each byte.
+enum TextKind : unsigned {
+  kHoldsControl = 1u << 0,    // a byte that HoldsControlCharacter finds
+  kHoldsBackslash = 1u << 1,  // a backslash
+  kHoldsQuote = 1u << 2,      // a double quote
+  kHoldsBlank = 1u << 3,      // a blank or a tab
+  kHoldsSpecial = 1u << 4,    // one of % ^ & | < >, which NeedsEscape finds
+};
+unsigned TextKinds(const char* Text, size_t Length);
+
 // Text with each of those bytes shown as '?', for the report; "" for null.
 std::string ShowControlCharacters(const char* Text);
 

@@ -5,6 +5,9 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
 
 #include "admsa_account.h"
 #include "admsa_errs.h"
@@ -34,12 +37,13 @@ namespace {
 const char kSystemQueue[] = "QMSG";
 const char kIntrapartition[] = "intrapartition";
 
-// s holds n characters.
-void TrimTrailingBlanks(char* s, size_t n) {
+// s holds n characters; returns how many are left.
+size_t TrimTrailingBlanks(char* s, size_t n) {
   while (n > 0 && s[n - 1] == ' ') s[--n] = '\0';
+  return n;
 }
 
-void TrimTrailingBlanks(char* s) { TrimTrailingBlanks(s, std::strlen(s)); }
+size_t TrimTrailingBlanks(char* s) { return TrimTrailingBlanks(s, std::strlen(s)); }
 
 const char* OrEmpty(const char* s) { return s != nullptr ? s : ""; }
 
@@ -48,47 +52,85 @@ int WriteAll(FILE* hFile, const char* data, size_t n) {
   return ErrorOf([&] { return std::fwrite(data, 1, n, hFile) == n; });
 }
 
+// Writes the n bytes of a line that needs no escaping, and its newline.
+int WriteLineAsIs(FILE* hFile, const char* data, size_t n) {
+  return ErrorOf(
+      [&] { return std::fwrite(data, 1, n, hFile) == n && std::fputc('\n', hFile) != EOF; });
+}
+
+// Appends Template to *rOut with each %s replaced by the next of Args; any other
+// % stands for itself. The templates of the command lines hold no other
+// conversion: put together here, they spare the C runtime's formatting twice for
+// every definition.
+void AppendTemplate(const char* Template, std::initializer_list<std::string_view> Args,
+                    std::string* rOut) {
+  const std::string_view* arg = Args.begin();
+  const char* p = Template;
+  while (const char* percent = std::strchr(p, '%')) {
+    rOut->append(p, static_cast<size_t>(percent - p));
+    p = percent + 1;
+    if (*p == 's') {
+      if (arg != Args.end()) rOut->append(*arg++);
+      ++p;
+    } else {
+      rOut->push_back('%');
+    }
+  }
+  rOut->append(p);
+}
+
 }  // namespace
 
 // The lines of one definition, composed into one text for one write.
 class AttrToScript::Lines {
  public:
-  // Each line is escaped as ScriptWriteLine escapes it.
   Lines() { text_.reserve(kUsualScript); }
 
   // Starts a line: what is appended to the text returned, until End, is the line.
-  std::string* Begin() {
-    start_ = text_.size();
-    return &text_;
-  }
+  std::string* Begin() { return &text_; }
   void End() {
-    // The line is the end of the text and holds no NUL (it is made of texts), so
-    // the NUL that ends the text ends the line.
-    if (NeedsEscape(text_.c_str() + start_)) {
-      const std::string escaped = ScriptEscape(text_.substr(start_));
-      text_.resize(start_);
-      text_.append(escaped);
-    }
     text_.push_back('\n');
+    ends_.push_back(text_.size());
   }
   void Add(const char* line) {
     Begin()->append(line);
     End();
   }
 
-  const std::string& text() const { return text_; }
+  // The lines, each escaped as ScriptWriteLine escapes it.
+  const std::string& Escaped() {
+    // Most definitions hold none of the characters that need escaping: one look
+    // at the whole text settles them, and only the others are taken line by line.
+    if (!NeedsEscape(text_)) return text_;
+    escaped_.clear();
+    size_t start = 0;
+    for (const size_t end : ends_) {
+      escaped_.append(ScriptEscape(text_.substr(start, end - 1 - start)));
+      escaped_.push_back('\n');
+      start = end;
+    }
+    return escaped_;
+  }
   // Drops the lines; the storage stays for the next definition.
   void Clear() {
     text_.clear();
-    start_ = 0;
+    ends_.clear();
   }
+
+  // The arguments and the common start of the tavoupdate lines, composed by
+  // BuildCommand; kept here with their storage, like the lines.
+  std::string region;
+  std::string name;
+  std::string head;
+  std::string argument;
 
  private:
   // Room for the remarks and commands of a usual definition.
   static constexpr size_t kUsualScript = 1024;
 
   std::string text_;
-  size_t start_ = 0;
+  std::vector<size_t> ends_;  // where each line ends, its newline included
+  std::string escaped_;
 };
 
 std::string ScriptFormat(const char* Format, ...) {
@@ -101,9 +143,15 @@ std::string ScriptFormat(const char* Format, ...) {
 
 int ScriptWriteLine(FILE* hFile, const std::string& Line) {
   if (hFile == nullptr) return 0;
-  std::string text = NeedsEscape(Line) ? ScriptEscape(Line) : Line;
-  text += '\n';
-  return WriteAll(hFile, text.data(), text.size());
+  if (!NeedsEscape(Line)) return WriteLineAsIs(hFile, Line.data(), Line.size());
+  const std::string escaped = ScriptEscape(Line);
+  return WriteLineAsIs(hFile, escaped.data(), escaped.size());
+}
+
+int ScriptWriteLine(FILE* hFile, const char* Line) {
+  if (hFile == nullptr) return 0;
+  if (!NeedsEscape(Line)) return WriteLineAsIs(hFile, Line, std::strlen(Line));
+  return ScriptWriteLine(hFile, std::string(Line));
 }
 
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
@@ -158,8 +206,13 @@ void AttrToScript::Store(char* Text, size_t Len) {
     Fates |= kFateAttributeDropped;
     return;
   }
-  TrimTrailingBlanks(Text, Len);
-  Attributes[iResourceAttributes++] = Text;
+  SetAttribute(&Attributes[iResourceAttributes++], Text, TrimTrailingBlanks(Text, Len));
+}
+
+void AttrToScript::SetAttribute(Attribute* rAttr, char* Text, size_t Length) {
+  rAttr->text = Text;
+  rAttr->length = Length;
+  rAttr->kinds = TextKinds(Text, Length);
 }
 
 const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
@@ -169,9 +222,9 @@ const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
   if (name[0] == '\0') return nullptr;
   const size_t len = std::strlen(name);
   for (int i = 0; i < iResourceAttributes; ++i) {
-    if (strncasecmp(Attributes[i], name, len) == 0) {
+    if (strncasecmp(Attributes[i].text, name, len) == 0) {
       *rIndex = i;
-      return Attributes[i];
+      return Attributes[i].text;
     }
   }
   return nullptr;
@@ -179,7 +232,7 @@ const char* AttrToScript::RetrieveAttribute(int AttrID, int* rIndex) const {
 
 const char* AttrToScript::RetrieveAttributeX(int Index) const {
   if (Index < 0 || Index >= iResourceAttributes) return nullptr;
-  return Attributes[Index];
+  return Attributes[Index].text;
 }
 
 int AttrToScript::ReplaceAttribute(int AttrID, const char* Value) {
@@ -191,9 +244,8 @@ int AttrToScript::ReplaceAttribute(int AttrID, const char* Value) {
 int AttrToScript::ReplaceAttributeX(int Index, const char* Value) {
   if (!InitOk || Index < 0 || Index >= iResourceAttributes || Value == nullptr) return -1;
   char* copy = Keep(Value);
-  TrimTrailingBlanks(copy);
   // The text replaced stays in texts_ until the record goes.
-  Attributes[Index] = copy;
+  SetAttribute(&Attributes[Index], copy, TrimTrailingBlanks(copy));
   return 0;
 }
 
@@ -206,7 +258,7 @@ int AttrToScript::DeleteAttribute(int AttrID) {
 int AttrToScript::DeleteAttributeX(int Index) {
   if (!InitOk || Index < 0 || Index >= iResourceAttributes) return -1;
   for (int i = Index + 1; i < iResourceAttributes; ++i) Attributes[i - 1] = Attributes[i];
-  Attributes[--iResourceAttributes] = nullptr;
+  Attributes[--iResourceAttributes] = Attribute{};
   return 0;
 }
 
@@ -271,7 +323,7 @@ int AttrToScript::VerifyWritable() const {
   // choosing; no escape of the command interpreter protects against that.
   if (HoldsControlCharacter(ResourceName) || HoldsControlCharacter(RegionName)) return 0;
   for (int i = 0; i < iResourceAttributes; ++i) {
-    if (HoldsControlCharacter(Attributes[i])) return 0;
+    if (Attributes[i].kinds & kHoldsControl) return 0;
   }
   return 1;
 }
@@ -356,30 +408,41 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
   const bool region = ResourceID == RDid;
   // The region and the name reach the programs as arguments of their own, even
   // when they hold blanks, quotes or backslashes.
-  std::string regionArg;
+  std::string& regionArg = rScript->region;
+  regionArg.clear();
   AppendArgument(RegionName, &regionArg);
-  std::string nameArg;
+  std::string& nameArg = rScript->name;
+  nameArg.clear();
   if (!region) {
     AppendArgument(ResourceName, &nameArg);
-    rScript->Begin()->append(
-        ScriptFormat(AddTemplate, ResourceType, regionArg.c_str(), nameArg.c_str()));
+    AppendTemplate(AddTemplate, {ResourceType, regionArg, nameArg}, rScript->Begin());
     rScript->End();
   }
   // Every tavoupdate line of the definition starts alike.
-  const std::string head =
-      region ? ScriptFormat(UpdateTemplateRD, regionArg.c_str())
-             : ScriptFormat(UpdateTemplate, ResourceType, regionArg.c_str(), nameArg.c_str());
+  std::string& head = rScript->head;
+  head.clear();
+  if (region) {
+    AppendTemplate(UpdateTemplateRD, {regionArg}, &head);
+  } else {
+    AppendTemplate(UpdateTemplate, {ResourceType, regionArg, nameArg}, &head);
+  }
   const int n = iResourceAttributes;
-  std::string argument;
+  std::string& argument = rScript->argument;
   for (int a = 0; a < n; a += 2) {
     std::string* line = rScript->Begin();
     line->append(head);
     for (int k = a; k <= a + 1 && k < n; ++k) {
+      const Attribute& attr = Attributes[k];
+      line->push_back(' ');
+      // Most attributes are written as they stand: no quoting, no escapes.
+      if (attr.length > 0 && (attr.kinds & (kHoldsBackslash | kHoldsQuote | kHoldsBlank)) == 0) {
+        line->append(attr.text, attr.length);
+        continue;
+      }
       // The attribute stands for the text the remarks show: its \" escapes are
       // the quotes of the value, which tavoupdate must receive as quotes.
       argument.clear();
-      ModifyQuotes(Attributes[k], &argument);
-      line->push_back(' ');
+      ModifyQuotes(attr.text, &argument);
       AppendArgument(argument.data(), argument.size(), line);
     }
     rScript->End();
@@ -404,7 +467,12 @@ void AttrToScript::ShowStanza(Lines* rScript) const {
   for (int i = 0; i < iResourceAttributes; ++i) {
     line = rScript->Begin();
     line->append("@REM \t");
-    ModifyQuotes(Attributes[i], line);
+    const Attribute& attr = Attributes[i];
+    if (attr.kinds & kHoldsBackslash) {
+      ModifyQuotes(attr.text, line);
+    } else {
+      line->append(attr.text, attr.length);
+    }
     rScript->End();
   }
   rScript->Add("");
@@ -420,5 +488,6 @@ int AttrToScript::CreateScript(FILE* hFile) {
   script.Clear();
   ShowStanza(&script);
   BuildCommand(&script);
-  return WriteAll(hFile, script.text().data(), script.text().size());
+  const std::string& text = script.Escaped();
+  return WriteAll(hFile, text.data(), text.size());
 }

@@ -33,6 +33,8 @@ std::string ScriptFormat(const char* Format, ...) ADMSA_PRINTF(1, 2);
 // line (a null hFile writes nothing and returns 0), else the error number of the
 // failure; a buffered stream may only fail later, when it is flushed or closed.
 int ScriptWriteLine(FILE* hFile, const std::string& Line);
+// The same for the NUL-terminated text Line.
+int ScriptWriteLine(FILE* hFile, const char* Line);
 
 // One resource definition: its name, class, region and up to 32 attribute texts
 // of the form name=value. Values that need quoting carry the two-character escape
@@ -144,10 +146,18 @@ class AttrToScript {
   int ResourceID;
   char* RegionName;  // in texts_
   int iResourceAttributes;
-  uint16_t Fates;                    // Fate bits
-  char* Attributes[kMaxAttributes];  // in texts_; the first iResourceAttributes are set
-  char area_[kUsualTexts];           // the first block of texts_
-  Arena texts_;                      // every text of the record
+  uint16_t Fates;  // Fate bits
+  // An attribute text, as long and holding what TextKinds found when it was stored.
+  struct Attribute {
+    char* text;  // in texts_
+    size_t length;
+    unsigned kinds;
+  };
+  // Sets *rAttr to Text, of Length characters.
+  static void SetAttribute(Attribute* rAttr, char* Text, size_t Length);
+  Attribute Attributes[kMaxAttributes];  // the first iResourceAttributes are set
+  char area_[kUsualTexts];               // the first block of texts_
+  Arena texts_;                          // every text of the record
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_SCRIPT_H_

@@ -98,6 +98,10 @@ TEST(AttrToScriptTest, WritesRemarksThenAnAddLineAndTwoAttributesPerUpdateLine) 
      "tavoadd -c td -r R -P G1\n"
      "tavoupdate -c td -r R -P G1  GroupName=\\\"G\\\\\\\" "
      "\"ResourceDescription=\\\"say \\\"hi\\\" now\\\"\"\n", true},
+    {"only the lines holding a % or the like escaped", "U1", UDid, "R",
+     {{"A", "50%"}, {"B", "\\\"x\\\""}, {"C", "y"}},
+     "@REM \tA=50%%\n@REM \tB=\"x\"\n@REM \tC=y\n" + add + update + "A=50%% B=\\^\"x\\^\"\n" +
+     update + "C=y\n", true},
     {"trailing blanks dropped", "P1", PDid, "REGION1", {{"Resident", "no   "}, {"ProgType", "   "}},
      "P1  Resident=no ProgType=\n", true},
     {"long lines whole", "P1", PDid, long_region.c_str(), {{"PathName", long_value.c_str()}},

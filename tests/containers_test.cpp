@@ -338,18 +338,30 @@ TEST(ArenaTest, BigArenasShareTheirLargeBlocksOnlyWhileOneIsInUse) {
   EXPECT_LT(PageBlocks::Kept(), kept);
   definitions.Release();
   EXPECT_EQ(0u, PageBlocks::Kept());
+  EXPECT_EQ(0u, PageBlocks::Mapped());
 
+  // More blocks than are written in advance, each whole and aligned.
   PageBlocks::Join();
-  void* block = PageBlocks::Take();
-  ASSERT_NE(nullptr, block);
+  std::vector<void*> blocks;
+  for (int i = 0; i < 12; ++i) {
+    void* block = PageBlocks::Take();
+    ASSERT_NE(nullptr, block);
 #if defined(__linux__)
-  EXPECT_TRUE(AlignedTo(block, PageBlocks::kSize));
+    EXPECT_TRUE(AlignedTo(block, PageBlocks::kSize));
 #endif
-  std::memset(block, 2, PageBlocks::kSize);
-  PageBlocks::Give(block);
-  EXPECT_EQ(1u, PageBlocks::Kept());
+    std::memset(block, i, PageBlocks::kSize);
+    blocks.push_back(block);
+  }
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const unsigned char* bytes = static_cast<unsigned char*>(blocks[i]);
+    EXPECT_EQ(i, bytes[0]);
+    EXPECT_EQ(i, bytes[PageBlocks::kSize - 1]);
+    PageBlocks::Give(blocks[i]);
+  }
+  EXPECT_EQ(blocks.size(), PageBlocks::Kept());
   PageBlocks::Leave();
   EXPECT_EQ(0u, PageBlocks::Kept());
+  EXPECT_EQ(0u, PageBlocks::Mapped());
 }
 
 // A buffer never writes to storage lent to it, nor releases it: a change moves

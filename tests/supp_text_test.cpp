@@ -38,6 +38,12 @@ TEST(FormattedTest, TextsOfEveryLengthArriveWhole) {
     const std::string head(n - 8, 'x');
     EXPECT_EQ(std::to_string(n) + ":" + head + " and 42.", Format("%s and %d.", head.c_str(), 42))
         << n;
+    // Formats of text, %s and %% alone are put together without the C runtime.
+    const std::string half(n / 2, 'p');
+    const std::string rest(n - n / 2 - 1, 'q');
+    EXPECT_EQ(std::to_string(n) + ":" + half + "%" + rest,
+              Format("%s%%%s", half.c_str(), rest.c_str()))
+        << n;
   }
   EXPECT_EQ("0:", Format("%s", ""));
 }
