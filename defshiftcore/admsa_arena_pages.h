@@ -15,9 +15,7 @@
 // still uses page blocks (the source tables go back while the definitions grow,
 // and their blocks then serve the definitions without fresh pages); when the last
 // user leaves, every kept block goes back to the system, so nothing is held
-// between runs. While some arena uses page blocks, a few are written in advance
-// by a thread of their own (on Linux), so that the run does not wait for the
-// system to fill fresh pages. Safe to use from several threads.
+// between runs. Safe to use from several threads.
 class PageBlocks {
  public:
   static constexpr size_t kSize = 2 * 1024 * 1024;
@@ -34,7 +32,7 @@ class PageBlocks {
   static void Leave();
 
   // For the tests: the blocks kept for reuse, and all blocks the system gave
-  // that have not gone back to it (kept, written in advance, or taken).
+  // that have not gone back to it (kept or taken).
   static size_t Kept();
   static size_t Mapped();
 };
