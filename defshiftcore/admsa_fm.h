@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "admsa_errs.h"
 #include "admsa_supp.h"
 #include "admsa_supp_text.h"
 
@@ -128,6 +129,8 @@ class HumanFile : public FMFile {
   int CommitAccount();
   // Writes one line unless an earlier write failed; keeps the failure.
   void WriteLine(const char* Line);
+  // The same for the line that Format makes of the arguments.
+  void WriteFormatted(const char* Format, ...) ADMSA_PRINTF(2, 3);
 
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();

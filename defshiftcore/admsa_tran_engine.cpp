@@ -14,9 +14,11 @@
 
 namespace {
 
-constexpr int kSlots = 5;          // destinations one record may feed
-constexpr int kResourceLen = 20;   // CurrentResource: 19 characters and a terminator
-constexpr char kQuote[] = "\\\"";  // written before and after a quoted value
+constexpr int kSlots = 5;           // destinations one record may feed
+constexpr int kResourceLen = 20;    // CurrentResource: 19 characters and a terminator
+constexpr char kQuote[] = "\\\"";   // written before and after a quoted value
+constexpr size_t kUsualRules = 64;  // rules of a rule set
+constexpr size_t kUsualPairs = 32;  // attributes of a definition
 
 // One translation pass. Its members hold the rule set, record and rule that it is
 // applying, so that each step reads them rather than taking them along.
@@ -26,6 +28,11 @@ class Pass {
  public:
   Pass(Forcfg* out, Account* account) : out_(out), account_(account) {
     std::memset(CurrentResource, 0, sizeof CurrentResource);
+    // Room for a usual rule set and definition from the start, rather than
+    // growing step by step with the first records.
+    located_.reserve(kUsualRules);
+    other_.reserve(kUsualRules);
+    texts_.reserve(kUsualPairs);
   }
 
   // Runs the rule sets of table over the records of conf. When spent is conf
@@ -76,7 +83,10 @@ class Pass {
     }
     // A new attribute at the end, its storage reused where there is some.
     Pending* Add() {
-      if (used == pending.size()) pending.emplace_back();
+      if (used == pending.size()) {
+        if (pending.empty()) pending.reserve(kUsualPairs);
+        pending.emplace_back();
+      }
       return &pending[used++];
     }
   };
