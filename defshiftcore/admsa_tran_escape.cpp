@@ -22,8 +22,6 @@ struct KindTable {
     kind[static_cast<unsigned char>('"')] = kHoldsQuote;
     kind[static_cast<unsigned char>(' ')] = kHoldsBlank;
     kind[static_cast<unsigned char>('\t')] = kHoldsBlank | kHoldsControl;
-    for (const char* c = kSpecial; *c != '\0'; ++c)
-      kind[static_cast<unsigned char>(*c)] = kHoldsSpecial;
   }
 };
 constexpr KindTable kKinds;

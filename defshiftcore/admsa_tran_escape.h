@@ -60,7 +60,6 @@ enum TextKind : unsigned {
   kHoldsBackslash = 1u << 1,  // a backslash
   kHoldsQuote = 1u << 2,      // a double quote
   kHoldsBlank = 1u << 3,      // a blank or a tab
-  kHoldsSpecial = 1u << 4,    // one of % ^ & | < >, which NeedsEscape finds
 };
 unsigned TextKinds(const char* Text, size_t Length);
 
