@@ -340,7 +340,7 @@ TEST(ArenaTest, BigArenasShareTheirLargeBlocksOnlyWhileOneIsInUse) {
   EXPECT_EQ(0u, PageBlocks::Kept());
   EXPECT_EQ(0u, PageBlocks::Mapped());
 
-  // More blocks than are written in advance, each whole and aligned.
+  // Many blocks at once, each whole and aligned, and all back to the system at the end.
   PageBlocks::Join();
   std::vector<void*> blocks;
   for (int i = 0; i < 12; ++i) {
