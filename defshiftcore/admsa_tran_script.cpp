@@ -141,17 +141,11 @@ std::string ScriptFormat(const char* Format, ...) {
   return std::string(text.text(), text.size());
 }
 
-int ScriptWriteLine(FILE* hFile, const std::string& Line) {
-  if (hFile == nullptr) return 0;
-  if (!NeedsEscape(Line)) return WriteLineAsIs(hFile, Line.data(), Line.size());
-  const std::string escaped = ScriptEscape(Line);
-  return WriteLineAsIs(hFile, escaped.data(), escaped.size());
-}
-
 int ScriptWriteLine(FILE* hFile, const char* Line) {
   if (hFile == nullptr) return 0;
   if (!NeedsEscape(Line)) return WriteLineAsIs(hFile, Line, std::strlen(Line));
-  return ScriptWriteLine(hFile, std::string(Line));
+  const std::string escaped = ScriptEscape(Line);
+  return WriteLineAsIs(hFile, escaped.data(), escaped.size());
 }
 
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)

@@ -27,13 +27,11 @@ extern const char UpdateTemplateRD[];  // region; ends in a blank
 // The whole text that Format makes of the arguments, whatever its length.
 std::string ScriptFormat(const char* Format, ...) ADMSA_PRINTF(1, 2);
 
-// Writes Line, escaped by ScriptEscape, and a newline to the command file hFile.
+// Writes the text Line, escaped by ScriptEscape, and a newline to the command file hFile.
 // Every line of the command file goes through here, so that what the command
 // interpreter reads is decided in one place. Returns 0 when the stream took the
 // line (a null hFile writes nothing and returns 0), else the error number of the
 // failure; a buffered stream may only fail later, when it is flushed or closed.
-int ScriptWriteLine(FILE* hFile, const std::string& Line);
-// The same for the NUL-terminated text Line.
 int ScriptWriteLine(FILE* hFile, const char* Line);
 
 // One resource definition: its name, class, region and up to 32 attribute texts
