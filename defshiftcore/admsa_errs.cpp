@@ -195,18 +195,19 @@ void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list A
   const Formatted message(Format, Args);
   const char* text = message.text();
   if (Type == AdmSA_Error) {
-    std::string full(text, message.size());
+    // The message and, for a failure of the system, its reason.
+    size_t size = message.size();
+    std::string with_reason;
     if (Reason != nullptr) {
-      full += ": ";
-      full += Reason;
+      with_reason.assign(text, size).append(": ").append(Reason);
+      text = with_reason.c_str();
+      size = with_reason.size();
     }
-    if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
-      WriteLine(full.data(), full.size(), LogHandle);
-    }
+    if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) WriteLine(text, size, LogHandle);
     // Errors always reach the console, in order with what went to standard output.
     progress::Erase();
     std::fflush(stdout);
-    std::fprintf(stderr, "Error %d: %s\n", Num, full.c_str());
+    std::fprintf(stderr, "Error %d: %s\n", Num, text);
     return;
   }
   WriteLine(text, message.size(), LogDest == AdmSA_LogToFile ? LogHandle : stdout);

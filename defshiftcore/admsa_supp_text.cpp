@@ -13,11 +13,25 @@ OwnedText CopyText(const char* text) {
 
 namespace {
 
-// Puts together in area, of size bytes, the text of a format made of text, %s and
-// %% alone: the report has a line of that kind for every record, and the C
-// runtime's formatting would be most of its cost. The length of the text, or -1
-// when the format holds another conversion, an argument is null or the text does
-// not fit (area then holds anything). args is not used up.
+// The decimal digits of value, with a minus sign when negative is set, ending at
+// end (written backwards); returns where they start.
+char* Decimal(unsigned long value, bool negative, char* end) {
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  if (negative) *--p = '-';
+  return p;
+}
+
+// Puts together in area, of size bytes, the text of a format made of text and
+// the conversions %s, %d, %i, %u, %c and %% without flags, width or precision:
+// the report has such a line for every record (and the reading one for every
+// damaged one), and the C runtime's formatting would be most of its cost. The
+// length of the text, or -1 when the format holds another conversion, an
+// argument is null or a NUL character, or the text does not fit (area then
+// holds anything). args is not used up.
 int PlainFormat(char* area, size_t size, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
@@ -28,6 +42,8 @@ int PlainFormat(char* area, size_t size, const char* format, va_list args) {
     at += n;
     return true;
   };
+  char number[24];  // the digits of a converted number, and its sign
+  char* const number_end = number + sizeof number;
   int result = -1;
   for (const char* p = format;;) {
     const char* percent = std::strchr(p, '%');
@@ -37,14 +53,41 @@ int PlainFormat(char* area, size_t size, const char* format, va_list args) {
       result = static_cast<int>(at);
       break;
     }
-    if (percent[1] == '%') {
-      if (!append("%", 1)) break;
-    } else if (percent[1] == 's') {
-      const char* text = va_arg(copy, const char*);
-      if (text == nullptr || !append(text, std::strlen(text))) break;
-    } else {
-      break;
+    bool appended = false;
+    switch (percent[1]) {
+      case '%':
+        appended = append("%", 1);
+        break;
+      case 's': {
+        const char* text = va_arg(copy, const char*);
+        appended = text != nullptr && append(text, std::strlen(text));
+        break;
+      }
+      case 'd':
+      case 'i': {
+        const int value = va_arg(copy, int);
+        // The magnitude taken as unsigned, so that the most negative int has one.
+        const unsigned long magnitude =
+            value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+        const char* digits = Decimal(magnitude, value < 0, number_end);
+        appended = append(digits, static_cast<size_t>(number_end - digits));
+        break;
+      }
+      case 'u': {
+        const char* digits = Decimal(va_arg(copy, unsigned), false, number_end);
+        appended = append(digits, static_cast<size_t>(number_end - digits));
+        break;
+      }
+      case 'c': {
+        // A NUL character ends the text: left to the C runtime, as a null text is.
+        const char c = static_cast<char>(va_arg(copy, int));
+        appended = c != '\0' && append(&c, 1);
+        break;
+      }
+      default:
+        break;
     }
+    if (!appended) break;
     p = percent + 2;
   }
   va_end(copy);

@@ -22,6 +22,8 @@ struct KindTable {
     kind[static_cast<unsigned char>('"')] = kHoldsQuote;
     kind[static_cast<unsigned char>(' ')] = kHoldsBlank;
     kind[static_cast<unsigned char>('\t')] = kHoldsBlank | kHoldsControl;
+    for (const char* c = kSpecial; *c != '\0'; ++c)
+      kind[static_cast<unsigned char>(*c)] = kHoldsSpecial;
   }
 };
 constexpr KindTable kKinds;
@@ -42,16 +44,26 @@ bool NeedsEscape(const std::string& Line) {
 }
 
 std::string ScriptEscape(const std::string& Line) {
+  std::string out;
+  AppendScriptEscaped(Line.data(), Line.size(), &out);
+  return out;
+}
+
+void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut) {
+  const char* const end = Line + Length;
   // Lines the interpreter reads as written stay byte for byte as composed, so
   // that the command file of an ordinary control file does not change.
-  if (!NeedsEscape(Line)) return Line;
-  std::string out;
-  out.reserve(2 * Line.size());
-  for (const char c : Line) {
+  if ((TextKinds(Line, Length) & kHoldsSpecial) == 0) {
+    rOut->append(Line, Length);
+    return;
+  }
+  rOut->reserve(rOut->size() + 2 * Length);
+  for (const char* p = Line; p != end; ++p) {
+    const char c = *p;
     switch (c) {
       case '%':
         // In a command file only %% stands for %; a caret does not protect it.
-        out += "%%";
+        rOut->append("%%", 2);
         break;
       case '^':
       case '&':
@@ -63,15 +75,14 @@ std::string ScriptEscape(const std::string& Line) {
       case '"':
         // An unescaped " would switch the interpreter into its quoted state,
         // where a caret is an ordinary character and could no longer be removed.
-        out += '^';
-        out += c;
+        rOut->push_back('^');
+        rOut->push_back(c);
         break;
       default:
-        out += c;
+        rOut->push_back(c);
         break;
     }
   }
-  return out;
 }
 
 void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {
@@ -124,8 +135,12 @@ bool HoldsControlCharacter(const char* Text) {
 std::string ShowControlCharacters(const char* Text) {
   if (Text == nullptr) return std::string();
   std::string shown(Text);
-  for (char& c : shown) {
+  HideControlCharacters(&shown);
+  return shown;
+}
+
+void HideControlCharacters(std::string* Text) {
+  for (char& c : *Text) {
     if (IsControl(c)) c = '?';
   }
-  return shown;
 }

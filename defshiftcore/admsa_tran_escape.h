@@ -29,6 +29,8 @@ constexpr size_t kMaxRegionLength = 2048;
 // Line must hold no control character (see HoldsControlCharacter): no escape
 // makes those safe.
 std::string ScriptEscape(const std::string& Line);
+// Appends the Length bytes at Line to *rOut as ScriptEscape makes them.
+void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut);
 
 // Whether Line holds any of % ^ & | < >, so that ScriptEscape changes it.
 bool NeedsEscape(const std::string& Line);
@@ -60,10 +62,13 @@ enum TextKind : unsigned {
   kHoldsBackslash = 1u << 1,  // a backslash
   kHoldsQuote = 1u << 2,      // a double quote
   kHoldsBlank = 1u << 3,      // a blank or a tab
+  kHoldsSpecial = 1u << 4,    // one of % ^ & | < >, which ScriptEscape escapes
 };
 unsigned TextKinds(const char* Text, size_t Length);
 
 // Text with each of those bytes shown as '?', for the report; "" for null.
 std::string ShowControlCharacters(const char* Text);
+// The same in place.
+void HideControlCharacters(std::string* Text);
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_ESCAPE_H_

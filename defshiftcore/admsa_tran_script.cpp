@@ -105,7 +105,7 @@ class AttrToScript::Lines {
     escaped_.clear();
     size_t start = 0;
     for (const size_t end : ends_) {
-      escaped_.append(ScriptEscape(text_.substr(start, end - 1 - start)));
+      AppendScriptEscaped(text_.data() + start, end - 1 - start, &escaped_);
       escaped_.push_back('\n');
       start = end;
     }
@@ -273,7 +273,8 @@ void AttrToScript::LogDescription(int DescID) const {
   if (description == nullptr) return;
   std::string shown;
   ModifyQuotes(description, &shown);
-  Error.Report("      > (%s)", ShowControlCharacters(shown.c_str()).c_str());
+  HideControlCharacters(&shown);
+  Error.Report("      > (%s)", shown.c_str());
 }
 
 int AttrToScript::Verify() {

@@ -38,19 +38,18 @@ size_t ExtensionStart(const std::string& field) {
 
 bool BaseName(const std::string& field, std::string* value) {
   if (IsAllBlank(field, 0, field.size())) return false;
-  std::string name = field.substr(0, ExtensionStart(field));
-  if (name.size() > 5 && strncasecmp(name.c_str(), "DATA\\", 5) == 0 &&
-      !IsAllBlank(name, 5, name.size())) {
-    name.erase(0, 5);
-  }
-  *value = name;
+  const size_t end = ExtensionStart(field);
+  // A name under DATA\ loses that directory, unless nothing but blanks follow it.
+  const size_t start =
+      end > 5 && strncasecmp(field.c_str(), "DATA\\", 5) == 0 && !IsAllBlank(field, 5, end) ? 5 : 0;
+  value->assign(field, start, end - start);
   return true;
 }
 
 bool FileName(const std::string& field, std::string* value) {
   if (field.empty() || field[0] == ' ') return false;
   const size_t slash = field.rfind('\\');
-  *value = slash == std::string::npos ? field : field.substr(slash + 1);
+  value->assign(field, slash == std::string::npos ? 0 : slash + 1, std::string::npos);
   return true;
 }
 

@@ -2,7 +2,10 @@
 // owned copies.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -46,6 +49,21 @@ TEST(FormattedTest, TextsOfEveryLengthArriveWhole) {
         << n;
   }
   EXPECT_EQ("0:", Format("%s", ""));
+}
+
+// The numbers and characters of the report's lines, put together without the C
+// runtime, read as the C runtime writes them; a format of any other conversion
+// goes to the C runtime.
+TEST(FormattedTest, NumbersAgreeWithTheRuntime) {
+  char expected[128];
+  for (int value : {0, 7, -7, 10, -10, 99999, INT_MAX, INT_MIN, INT_MIN + 1}) {
+    const unsigned u = static_cast<unsigned>(value);
+    std::snprintf(expected, sizeof expected, "%d records, %i, %u migrated%c", value, value, u, '.');
+    EXPECT_EQ(std::to_string(std::strlen(expected)) + ":" + expected,
+              Format("%d records, %i, %u migrated%c", value, value, u, '.'));
+  }
+  EXPECT_EQ("11:0x0A and  3", Format("0x%02X and %2d", 10u, 3));
+  EXPECT_EQ("3:a%b", Format("%c%%%c", 'a', 'b'));
 }
 
 TEST(FormattedTest, TextEndsAtItsFirstNul) {
