@@ -271,7 +271,9 @@ void AttrToScript::LogDescription(int DescID) const {
   int index;
   const char* description = RetrieveAttribute(DescID, &index);
   if (description == nullptr) return;
-  std::string shown;
+  // Kept from definition to definition, as the lines are (CreateScript).
+  static std::string shown;
+  shown.clear();
   ModifyQuotes(description, &shown);
   HideControlCharacters(&shown);
   Error.Report("      > (%s)", shown.c_str());
