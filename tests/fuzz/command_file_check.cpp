@@ -40,19 +40,22 @@ bool SameBytes(const char* a, const char* b, size_t n) {
   return true;
 }
 
-size_t Length(const char* text) {
-  size_t n = 0;
-  while (text[n] != '\0') ++n;
-  return n;
+// Whether the line starts with the text of the literal prefix.
+template <size_t N>
+bool StartsWith(const char* line, size_t len, const char (&prefix)[N]) {
+  return len >= N - 1 && SameBytes(line, prefix, N - 1);
 }
 
-bool StartsWith(const char* line, size_t len, const char* prefix) {
-  const size_t n = Length(prefix);
-  return len >= n && SameBytes(line, prefix, n);
+// Whether the argument is the text of the literal.
+template <size_t N>
+bool Is(const std::string& arg, const char (&text)[N]) {
+  return arg.size() == N - 1 && SameBytes(arg.data(), text, N - 1);
 }
 
 bool Is(const std::string& arg, const char* text) {
-  return arg.size() == Length(text) && SameBytes(arg.data(), text, arg.size());
+  size_t n = 0;
+  while (text[n] != '\0') ++n;
+  return arg.size() == n && SameBytes(arg.data(), text, n);
 }
 
 // The characters that the interpreter may act on. Quotes alone only change
@@ -60,24 +63,30 @@ bool Is(const std::string& arg, const char* text) {
 // stands, so only the other lines need the interpreter's model.
 constexpr char kInterpreted[] = "%^&|<>\r\n";
 
+// What each byte is to the checks, looked up once a byte.
+enum : unsigned char {
+  kControl = 1,      // a control character other than the tab
+  kInterpreter = 2,  // one of kInterpreted
+};
 struct ByteClass {
   ByteClass() {
+    for (int b = 0; b < 32; ++b) kind[b] = kControl;
+    kind[static_cast<unsigned char>('\t')] = 0;
+    kind[127] = kControl;
     for (const char* c = kInterpreted; *c != '\0'; ++c)
-      interpreted[static_cast<unsigned char>(*c)] = true;
+      kind[static_cast<unsigned char>(*c)] |= kInterpreter;
   }
-  bool interpreted[256] = {};
+  unsigned char kind[256] = {};
 };
 const ByteClass g_bytes;
 
 void CheckLine(const char* line, size_t len, const char* region) {
   if (len > kLineLimit) Fault("line longer than the interpreter reads", std::string(line, len));
-  bool plain = true;
-  for (size_t i = 0; i < len; ++i) {
-    const unsigned char b = static_cast<unsigned char>(line[i]);
-    // The remarks that show a definition's stanza entries indent them by a tab.
-    if ((b < 32 && b != '\t') || b == 127) Fault("control character", std::string(line, len));
-    if (g_bytes.interpreted[b]) plain = false;
-  }
+  unsigned char seen = 0;
+  for (size_t i = 0; i < len; ++i) seen |= g_bytes.kind[static_cast<unsigned char>(line[i])];
+  // The remarks that show a definition's stanza entries indent them by a tab.
+  if (seen & kControl) Fault("control character", std::string(line, len));
+  const bool plain = (seen & kInterpreter) == 0;
   // Kept from line to line and input to input, so that their storage is taken
   // once rather than for every line.
   static std::string text;
