@@ -212,9 +212,9 @@ class Pass {
         field.text(value);
         return kKeep;
       case kBaseName:
-        return convert::BaseName(field.text(), value) ? kKeep : kDropped;
+        return convert::BaseName(field.view(), value) ? kKeep : kDropped;
       case kFileName:
-        return convert::FileName(field.text(), value) ? kKeep : kDropped;
+        return convert::FileName(field.view(), value) ? kKeep : kDropped;
       case kPasswordReset:
         Error.Report("      > Password for %s reset to %s", CurrentResource, CurrentResource);
         *value = CurrentResource;

@@ -12,7 +12,7 @@ namespace {
 
 constexpr long long kOperandLimit = 0x7fffffffLL;
 
-bool IsAllBlank(const std::string& s, size_t from, size_t to) {
+bool IsAllBlank(std::string_view s, size_t from, size_t to) {
   for (size_t i = from; i < to && i < s.size(); ++i) {
     if (s[i] != ' ') return false;
   }
@@ -21,14 +21,14 @@ bool IsAllBlank(const std::string& s, size_t from, size_t to) {
 
 // Where the extension of the last path component of field starts, or the field's
 // length when it has none.
-size_t ExtensionStart(const std::string& field) {
+size_t ExtensionStart(std::string_view field) {
   for (size_t i = field.size(); i-- > 0;) {
     // An extension belongs to the last path component; a '.' in a directory name
     // must not cut the file's name away.
     if (field[i] == '\\') break;
     if (field[i] != '.') continue;
     const size_t slash = field.rfind('\\', i);
-    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const size_t start = slash == std::string_view::npos ? 0 : slash + 1;
     return IsAllBlank(field, start, i) ? field.size() : i;
   }
   return field.size();
@@ -36,20 +36,21 @@ size_t ExtensionStart(const std::string& field) {
 
 }  // namespace
 
-bool BaseName(const std::string& field, std::string* value) {
+bool BaseName(std::string_view field, std::string* value) {
   if (IsAllBlank(field, 0, field.size())) return false;
   const size_t end = ExtensionStart(field);
   // A name under DATA\ loses that directory, unless nothing but blanks follow it.
   const size_t start =
-      end > 5 && strncasecmp(field.c_str(), "DATA\\", 5) == 0 && !IsAllBlank(field, 5, end) ? 5 : 0;
-  value->assign(field, start, end - start);
+      end > 5 && strncasecmp(field.data(), "DATA\\", 5) == 0 && !IsAllBlank(field, 5, end) ? 5 : 0;
+  value->assign(field.data() + start, end - start);
   return true;
 }
 
-bool FileName(const std::string& field, std::string* value) {
+bool FileName(std::string_view field, std::string* value) {
   if (field.empty() || field[0] == ' ') return false;
   const size_t slash = field.rfind('\\');
-  value->assign(field, slash == std::string::npos ? 0 : slash + 1, std::string::npos);
+  const size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+  value->assign(field.data() + start, field.size() - start);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "admsa_conv.h"
 #include "admsa_tab.h"
@@ -22,7 +23,7 @@ struct FieldBytes {
   const char* c_str() const { return reinterpret_cast<const char*>(data); }
   size_t text_len() const { return std::strlen(c_str()); }
   void text(std::string* out) const { out->assign(c_str(), text_len()); }
-  std::string text() const { return std::string(c_str(), text_len()); }
+  std::string_view view() const { return std::string_view(c_str(), text_len()); }
 };
 
 namespace convert {
@@ -32,12 +33,12 @@ namespace convert {
 // '.' that opens its component, or stands behind blanks only, starts a name, not
 // an extension. Returns false, leaving *value as it was, when the field is all
 // blank (or empty): it names no file.
-bool BaseName(const std::string& field, std::string* value);
+bool BaseName(std::string_view field, std::string* value);
 
 // The file name: the text after the field's last backslash, or the whole field
 // when it holds none. Returns false, leaving *value as it was, when the field is
 // empty or begins with a blank.
-bool FileName(const std::string& field, std::string* value);
+bool FileName(std::string_view field, std::string* value);
 
 // The index, from 0, of the first code of e's code list that equals the field;
 // the number of codes when none does (0 for an entry without codes). Codes are
