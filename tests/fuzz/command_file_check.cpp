@@ -46,16 +46,13 @@ bool StartsWith(const char* line, size_t len, const char (&prefix)[N]) {
   return len >= N - 1 && SameBytes(line, prefix, N - 1);
 }
 
-// Whether the argument is the text of the literal.
+// Whether the argument is the n bytes at text.
+bool Is(const std::string& arg, const char* text, size_t n) {
+  return arg.size() == n && SameBytes(arg.data(), text, n);
+}
 template <size_t N>
 bool Is(const std::string& arg, const char (&text)[N]) {
-  return arg.size() == N - 1 && SameBytes(arg.data(), text, N - 1);
-}
-
-bool Is(const std::string& arg, const char* text) {
-  size_t n = 0;
-  while (text[n] != '\0') ++n;
-  return arg.size() == n && SameBytes(arg.data(), text, n);
+  return Is(arg, text, N - 1);
 }
 
 // The characters that the interpreter may act on. Quotes alone only change
@@ -80,7 +77,7 @@ struct ByteClass {
 };
 const ByteClass g_bytes;
 
-void CheckLine(const char* line, size_t len, const char* region) {
+void CheckLine(const char* line, size_t len, const char* region, size_t region_len) {
   if (len > kLineLimit) Fault("line longer than the interpreter reads", std::string(line, len));
   unsigned char seen = 0;
   for (size_t i = 0; i < len; ++i) seen |= g_bytes.kind[static_cast<unsigned char>(line[i])];
@@ -114,7 +111,7 @@ void CheckLine(const char* line, size_t len, const char* region) {
   // resource each one argument in place, then at most two attributes.
   size_t count;
   if (!SplitArguments(handed, &args, &count, &why)) Fault(why.c_str(), std::string(line, len));
-  if (count < 6 || !Is(args[1], "-c") || !Is(args[3], "-r") || !Is(args[4], region) ||
+  if (count < 6 || !Is(args[1], "-c") || !Is(args[3], "-r") || !Is(args[4], region, region_len) ||
       !Is(args[5], "-P")) {
     Fault("command arguments out of place", std::string(line, len));
   }
@@ -130,12 +127,13 @@ void CheckLine(const char* line, size_t len, const char* region) {
 
 void CheckCommandFile(const std::string& all, const char* region) {
   if (!all.empty() && all.back() != '\n') Fault("last line without its newline", all);
+  const size_t region_len = std::strlen(region);
   const char* p = all.data();
   const char* const end = p + all.size();
   while (p < end) {
     const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
     if (nl == nullptr) nl = end;
-    CheckLine(p, static_cast<size_t>(nl - p), region);
+    CheckLine(p, static_cast<size_t>(nl - p), region, region_len);
     p = nl + 1;
   }
 }
