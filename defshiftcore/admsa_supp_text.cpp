@@ -42,8 +42,12 @@ int PlainFormat(char* area, size_t size, const char* format, va_list args) {
     at += n;
     return true;
   };
-  char number[24];  // the digits of a converted number, and its sign
-  char* const number_end = number + sizeof number;
+  const auto append_decimal = [&](unsigned long magnitude, bool negative) {
+    char digits[24];
+    char* const end = digits + sizeof digits;
+    const char* start = Decimal(magnitude, negative, end);
+    return append(start, static_cast<size_t>(end - start));
+  };
   int result = -1;
   for (const char* p = format;;) {
     const char* percent = std::strchr(p, '%');
@@ -69,15 +73,12 @@ int PlainFormat(char* area, size_t size, const char* format, va_list args) {
         // The magnitude taken as unsigned, so that the most negative int has one.
         const unsigned long magnitude =
             value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-        const char* digits = Decimal(magnitude, value < 0, number_end);
-        appended = append(digits, static_cast<size_t>(number_end - digits));
+        appended = append_decimal(magnitude, value < 0);
         break;
       }
-      case 'u': {
-        const char* digits = Decimal(va_arg(copy, unsigned), false, number_end);
-        appended = append(digits, static_cast<size_t>(number_end - digits));
+      case 'u':
+        appended = append_decimal(va_arg(copy, unsigned), false);
         break;
-      }
       case 'c': {
         // A NUL character ends the text: left to the C runtime, as a null text is.
         const char c = static_cast<char>(va_arg(copy, int));
