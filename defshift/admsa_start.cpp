@@ -30,6 +30,7 @@ enum OptionBit : uint32_t {
   kLogBit = 4,
   kRegionBit = 8,
   kAccountBit = 16,
+  kCheckBit = 32,
 };
 
 char* CopyText(const char* text) {
@@ -57,7 +58,8 @@ void Help() {
   std::printf("migrated from %s.\n", OldTAVOName2);
   std::printf("Usage:\n");
   std::printf(
-      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-l [LogFile]]] \n");
+      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-l [LogFile]]] "
+      "\n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
   std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
@@ -70,6 +72,9 @@ void Help() {
   std::printf("\t          \trecord of the control file and every definition, telling\n");
   std::printf(
       "\t          \twhether it was migrated, amended, not migrated or skipped, and why.\n");
+  std::printf("\t-e        \tmakes the command file check every tavoadd and tavoupdate\n");
+  std::printf("\t          \tcommand it runs: at its end it names the definitions whose\n");
+  std::printf("\t          \tcommands failed, and ends with exit status 1 if any did.\n");
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -198,6 +203,7 @@ enum OptionKind {
   kVersionOption,  // shows the version
   kValueOption,    // takes the next argument, whatever it looks like, as its value
   kLogOption,      // takes the next argument as its value unless it looks like an option
+  kFlagOption,     // takes no value: sets its bit
 };
 
 struct Option {
@@ -223,6 +229,7 @@ const Option kOptions[] = {
   {"rR",     nullptr,      kValueOption,   &AdmSAMigrationData::region,  "region name",  kRegionBit},
   {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",     kLogBit},
   {"aA",     nullptr,      kValueOption,   &AdmSAMigrationData::acctf,   "account file", kAccountBit},
+  {"eE",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kCheckBit},
 };
 // clang-format on
 
@@ -286,6 +293,9 @@ bool ScanArgument(const char* arg, const char* next, Scan* scan, AdmSAMigrationD
       return false;
     case kLogOption:
       return TakeLog(*option, arg, next, scan, md);
+    case kFlagOption:
+      md->Options |= option->bit;
+      return false;
     case kValueOption:
       break;
   }

@@ -119,6 +119,10 @@ class HumanFile : public FMFile {
   // closefile completes with the command file: when either cannot be written
   // whole, neither replaces an earlier file, and the account is discarded.
   void setaccount(Account* a) { account = a; }
+  // From the next openoutfile on, every tavoadd and tavoupdate command of the
+  // file is checked when it runs, and the file ends by naming the definitions
+  // that had a failed command (admsa_tran_check.h).
+  void setchecks(bool c) { checks = c; }
 
  private:
   // Checks definition index (from 1) of class cls, gives it its row in the
@@ -131,6 +135,10 @@ class HumanFile : public FMFile {
   void WriteLine(const char* Line);
   // The same for the line that Format makes of the arguments.
   void WriteFormatted(const char* Format, ...) ADMSA_PRINTF(2, 3);
+  // The same for the file's own lines, as they stand, up to the null entry.
+  void WriteOwnLines(const char* const* Lines);
+  // Writes the trailer of a checked file with the recap lines.
+  void WriteCheckTrailer();
 
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
@@ -145,6 +153,9 @@ class HumanFile : public FMFile {
                        // hFile writes the requested file directly
   std::string target;  // the name the complete file takes
   Account* account;    // the run's account, or null
+  bool checks;         // the commands are checked (setchecks)
+  int checked;         // the definitions written with checks so far
+  std::string recap;   // their recap lines, escaped, each ended by a newline
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -12,6 +12,8 @@
 #include "admsa_fm_files.h"
 #include "admsa_progress.h"
 #include "admsa_tab.h"
+#include "admsa_tran_check.h"
+#include "admsa_tran_escape.h"
 #include "admsa_tran_script.h"
 #include "defshiftcore.h"
 
@@ -44,7 +46,9 @@ HumanFile::HumanFile(const char* name, const char* reg)
       wbuf(nullptr),
       region(CopyText(reg != nullptr ? reg : "")),
       werr(0),
-      account(nullptr) {}
+      account(nullptr),
+      checks(false),
+      checked(0) {}
 
 HumanFile::~HumanFile() {
   CloseStream();
@@ -119,6 +123,7 @@ void HumanFile::writeheader() {
   WriteLine("@REM  Edit this file to modify the resource definitions, and then run it to");
   WriteLine("@REM  perform the resource updates.");
   WriteLine("");
+  if (checks) WriteOwnLines(CheckHeader);
 }
 
 int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
@@ -140,6 +145,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
       Error.Report("      No records for this class\n");
     }
   }
+  if (checks) WriteCheckTrailer();
   return 0;
 }
 
@@ -158,15 +164,41 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
                      record.fates());
   }
   if (!passed) return false;
+  std::string check;
+  if (checks) {
+    // The definition's number names all that its checks use; its recap line
+    // shows it as the account does.
+    AppendCommandCheck(++checked, &check);
+    std::string line;
+    AppendFailureLine(checked, ResTypeArr[cls], cls == RDid ? region.get() : record.name(), &line);
+    AppendScriptEscaped(line.data(), line.size(), &recap, /*Always=*/true);
+    recap.push_back('\n');
+  }
   // A command file that lost a line must not go on as if it had not: closefile
   // reports the first failure and the run fails.
-  if (werr == 0) werr = record.CreateScript(hFile);
+  if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr);
   progress::Count(progress::kWritten);
   return true;
 }
 
 void HumanFile::WriteLine(const char* Line) {
   if (werr == 0) werr = ScriptWriteLine(hFile, Line);
+}
+
+void HumanFile::WriteOwnLines(const char* const* Lines) {
+  for (const char* const* line = Lines; *line != nullptr; ++line) {
+    if (werr == 0) werr = ScriptWriteOwnLine(hFile, *line);
+  }
+}
+
+void HumanFile::WriteCheckTrailer() {
+  WriteOwnLines(CheckTrailerHead);
+  if (werr == 0) {
+    werr = ErrorOf(
+        [this] { return std::fwrite(recap.data(), 1, recap.size(), hFile) == recap.size(); });
+  }
+  std::string().swap(recap);
+  WriteOwnLines(CheckTrailerTail);
 }
 
 void HumanFile::WriteFormatted(const char* Format, ...) {

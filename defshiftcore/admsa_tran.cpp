@@ -13,7 +13,7 @@
 #include "admsa_tran_escape.h"
 
 Conversion::Conversion(const char* reg)
-    : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), readrc(0) {}
+    : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), checks(false), readrc(0) {}
 
 Conversion::~Conversion() {
   delete infile;
@@ -55,6 +55,8 @@ int Conversion::start() {
   const std::unique_ptr<Forcfg> nconf(new Forcfg);
   TranslateAndRelease(TTable, conf.get(), nconf.get(), account);
   conf.reset();
+  // The header of a checked file differs: the store must know before it opens.
+  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) human->setchecks(checks);
   if (outfile->openoutfile() != 0) {
     Error.Report(32);
     return -1;
@@ -76,6 +78,8 @@ const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 
 // The option bit of AdmSAMigrationData::acctf.
 constexpr uint32_t kAccountOption = 16;
+// The option bit of the checked command file.
+constexpr uint32_t kCheckOption = 32;
 
 // Whether the region can stand in every line of the command file; reports why
 // it cannot.
@@ -112,6 +116,12 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   Error.Init(md->logf);
   Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
                Shown(md->region));
+  if ((md->Options & kCheckOption) != 0) {
+    conversion.checks = true;
+    Error.Report(
+        "Commands checked: the command file names the definitions whose tavoadd or tavoupdate "
+        "commands fail, and then ends with exit status 1");
+  }
   // The account is started before anything is read, so that its rows go out as
   // the run decides them.
   Account account;

@@ -41,6 +41,7 @@ class Conversion {
   FMFile* outfile;
   const char* region;
   Account* account;  // the run's account, or null; not owned
+  bool checks;       // the command file checks its commands (HumanFile::setchecks)
   int readrc;        // -1 when the last readinall ended on a failure, else 0
 };
 

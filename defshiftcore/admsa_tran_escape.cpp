@@ -49,11 +49,11 @@ std::string ScriptEscape(const std::string& Line) {
   return out;
 }
 
-void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut) {
+void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, bool Always) {
   const char* const end = Line + Length;
   // Lines the interpreter reads as written stay byte for byte as composed, so
   // that the command file of an ordinary control file does not change.
-  if ((TextKinds(Line, Length) & kHoldsSpecial) == 0) {
+  if (!Always && (TextKinds(Line, Length) & kHoldsSpecial) == 0) {
     rOut->append(Line, Length);
     return;
   }
@@ -83,6 +83,19 @@ void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut) {
         break;
     }
   }
+}
+
+bool NeedsEscapeBeforeJoin(const char* Line, size_t Length) {
+  bool quoted = false;
+  for (size_t i = 0; i < Length; ++i) {
+    const char c = Line[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == '(' || c == ')')) {
+      return true;
+    }
+  }
+  return quoted;
 }
 
 void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {

@@ -29,8 +29,16 @@ constexpr size_t kMaxRegionLength = 2048;
 // Line must hold no control character (see HoldsControlCharacter): no escape
 // makes those safe.
 std::string ScriptEscape(const std::string& Line);
-// Appends the Length bytes at Line to *rOut as ScriptEscape makes them.
-void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut);
+// Appends the Length bytes at Line to *rOut as ScriptEscape makes them; when
+// Always, escaped even when it holds none of % ^ & | < >.
+void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, bool Always = false);
+
+// Whether the interpreter, reading the Length bytes at Line as they stand, ends
+// within double quotes or meets a parenthesis outside them. A command joined to
+// such a line with & would be read as part of the line's last argument or
+// within a block; escaped whole (AppendScriptEscaped with Always), the line
+// holds no quote or parenthesis that the interpreter reads.
+bool NeedsEscapeBeforeJoin(const char* Line, size_t Length);
 
 // Whether Line holds any of % ^ & | < >, so that ScriptEscape changes it.
 bool NeedsEscape(const std::string& Line);

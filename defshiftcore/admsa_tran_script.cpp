@@ -86,19 +86,27 @@ class AttrToScript::Lines {
  public:
   Lines() { text_.reserve(kUsualScript); }
 
-  // Starts a line: what is appended to the text returned, until End, is the line.
+  // Starts a line: what is appended to the text returned, until End or
+  // EndCommand, is the line.
   std::string* Begin() { return &text_; }
   void End() {
     text_.push_back('\n');
     ends_.push_back(text_.size());
+  }
+  // Ends a tavoadd or tavoupdate line, which Escaped gives a check.
+  void EndCommand() {
+    End();
+    commands_.push_back(ends_.size() - 1);
   }
   void Add(const char* line) {
     Begin()->append(line);
     End();
   }
 
-  // The lines, each escaped as ScriptWriteLine escapes it.
-  const std::string& Escaped() {
+  // The lines, each escaped as ScriptWriteLine escapes it; with a Check, each
+  // command line escaped as it must be to take the Check after it, as it stands.
+  const std::string& Escaped(const std::string* Check) {
+    if (Check != nullptr) return Checked(*Check);
     // Most definitions hold none of the characters that need escaping: one look
     // at the whole text settles them, and only the others are taken line by line.
     if (!NeedsEscape(text_)) return text_;
@@ -115,6 +123,7 @@ class AttrToScript::Lines {
   void Clear() {
     text_.clear();
     ends_.clear();
+    commands_.clear();
   }
 
   // The arguments and the common start of the tavoupdate lines, composed by
@@ -128,8 +137,31 @@ class AttrToScript::Lines {
   // Room for the remarks and commands of a usual definition.
   static constexpr size_t kUsualScript = 1024;
 
+  const std::string& Checked(const std::string& Check) {
+    escaped_.clear();
+    size_t start = 0;
+    size_t line = 0;
+    auto command = commands_.begin();
+    for (const size_t end : ends_) {
+      const char* text = text_.data() + start;
+      const size_t length = end - 1 - start;
+      if (command != commands_.end() && *command == line) {
+        AppendScriptEscaped(text, length, &escaped_, NeedsEscapeBeforeJoin(text, length));
+        escaped_.append(Check);
+        ++command;
+      } else {
+        AppendScriptEscaped(text, length, &escaped_);
+      }
+      escaped_.push_back('\n');
+      start = end;
+      ++line;
+    }
+    return escaped_;
+  }
+
   std::string text_;
-  std::vector<size_t> ends_;  // where each line ends, its newline included
+  std::vector<size_t> ends_;      // where each line ends, its newline included
+  std::vector<size_t> commands_;  // the numbers of the command lines, from 0, in order
   std::string escaped_;
 };
 
@@ -146,6 +178,11 @@ int ScriptWriteLine(FILE* hFile, const char* Line) {
   if (!NeedsEscape(Line)) return WriteLineAsIs(hFile, Line, std::strlen(Line));
   const std::string escaped = ScriptEscape(Line);
   return WriteLineAsIs(hFile, escaped.data(), escaped.size());
+}
+
+int ScriptWriteOwnLine(FILE* hFile, const char* Line) {
+  if (hFile == nullptr) return 0;
+  return WriteLineAsIs(hFile, Line, std::strlen(Line));
 }
 
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
@@ -413,7 +450,7 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
   if (!region) {
     AppendArgument(ResourceName, &nameArg);
     AppendTemplate(AddTemplate, {ResourceType, regionArg, nameArg}, rScript->Begin());
-    rScript->End();
+    rScript->EndCommand();
   }
   // Every tavoupdate line of the definition starts alike.
   std::string& head = rScript->head;
@@ -442,7 +479,7 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
       ModifyQuotes(attr.text, &argument);
       AppendArgument(argument.data(), argument.size(), line);
     }
-    rScript->End();
+    rScript->EndCommand();
   }
 }
 
@@ -475,7 +512,7 @@ void AttrToScript::ShowStanza(Lines* rScript) const {
   rScript->Add("");
 }
 
-int AttrToScript::CreateScript(FILE* hFile) {
+int AttrToScript::CreateScript(FILE* hFile, const std::string* Check) {
   if (!InitOk) return 0;
   // A region definition without attributes has no command to carry.
   if (ResourceID == RDid && iResourceAttributes == 0) return 0;
@@ -485,6 +522,6 @@ int AttrToScript::CreateScript(FILE* hFile) {
   script.Clear();
   ShowStanza(&script);
   BuildCommand(&script);
-  const std::string& text = script.Escaped();
+  const std::string& text = script.Escaped(Check);
   return WriteAll(hFile, text.data(), text.size());
 }

@@ -33,6 +33,10 @@ std::string ScriptFormat(const char* Format, ...) ADMSA_PRINTF(1, 2);
 // line (a null hFile writes nothing and returns 0), else the error number of the
 // failure; a buffered stream may only fail later, when it is flushed or closed.
 int ScriptWriteLine(FILE* hFile, const char* Line);
+// Writes Line as it stands, and a newline: only for the file's own lines, which
+// the interpreter is meant to act on and which carry no byte of a definition or
+// of the command line. Returns as ScriptWriteLine.
+int ScriptWriteOwnLine(FILE* hFile, const char* Line);
 
 // One resource definition: its name, class, region and up to 32 attribute texts
 // of the form name=value. Values that need quoting carry the two-character escape
@@ -72,10 +76,13 @@ class AttrToScript {
   // every two attributes, each line as ScriptWriteLine writes it. The region,
   // the name and each attribute, as the remarks show it (every \" a plain "),
   // are written as AppendArgument writes a program argument. The lines go to
-  // the stream in one piece. A region definition without attributes, or a null
-  // hFile, writes nothing. Returns 0 when the stream took the lines, else the
-  // error number of the failure (as ScriptWriteLine).
-  int CreateScript(FILE* hFile);
+  // the stream in one piece. With a Check (admsa_tran_check.h), every tavoadd
+  // and tavoupdate line ends with it, as it stands; a command line that the
+  // interpreter would read within quotes or a parenthesis at its end is then
+  // escaped whole (NeedsEscapeBeforeJoin). A region definition without
+  // attributes, or a null hFile, writes nothing. Returns 0 when the stream took
+  // the lines, else the error number of the failure (as ScriptWriteLine).
+  int CreateScript(FILE* hFile, const std::string* Check = nullptr);
 
   int initok() const { return InitOk; }
   // The resource name as given ("" when not initialised).
