@@ -1,0 +1,78 @@
+// A stand-in for tavoadd and tavoupdate, for the tests that run a command file
+// under the command interpreter: it records the arguments it was given and
+// fails for chosen names.
+//
+// Copied into the folder of the command file as tavoadd.exe and tavoupdate.exe,
+// it takes the name of the copy (without folder or extension) for its own, and
+//  - appends to calls.log in the working folder one line for the call: its name,
+//    then each argument after a byte 0x1f (no argument of a command file holds a
+//    control character);
+//  - reads fail.txt in the working folder, when there is one: each line
+//    "<program> <status> <text>" makes the program end with that status when
+//    one of its arguments is exactly the text (which may hold blanks). It ends
+//    with status 0 otherwise.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace {
+
+// The program's own name, in lower case: "tavoadd" for ...\TAVOADD.EXE.
+std::string OwnName(const char* argv0) {
+  std::string path = argv0 != nullptr ? argv0 : "";
+#if defined(_WIN32)
+  char module[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+  if (n > 0 && n < sizeof module) path.assign(module, n);
+#endif
+  const size_t slash = path.find_last_of("/\\");
+  if (slash != std::string::npos) path.erase(0, slash + 1);
+  const size_t dot = path.rfind('.');
+  if (dot != std::string::npos) path.erase(dot);
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string self = OwnName(argc > 0 ? argv[0] : nullptr);
+  std::string call = self;
+  for (int i = 1; i < argc; ++i) {
+    call.push_back('\x1f');
+    call.append(argv[i]);
+  }
+  call.push_back('\n');
+  FILE* log = std::fopen("calls.log", "ab");
+  if (log == nullptr || std::fwrite(call.data(), 1, call.size(), log) != call.size() ||
+      std::fclose(log) != 0) {
+    std::fprintf(stderr, "%s: cannot record the call in calls.log\n", self.c_str());
+    return 99;
+  }
+
+  FILE* fail = std::fopen("fail.txt", "rb");
+  if (fail == nullptr) return 0;
+  int status = 0;
+  char line[1024];
+  while (status == 0 && std::fgets(line, sizeof line, fail) != nullptr) {
+    std::string rule(line);
+    while (!rule.empty() && (rule.back() == '\n' || rule.back() == '\r')) rule.pop_back();
+    const size_t blank = rule.find(' ');
+    const size_t second = blank == std::string::npos ? blank : rule.find(' ', blank + 1);
+    if (second == std::string::npos || rule.compare(0, blank, self) != 0) continue;
+    const int code = std::atoi(rule.c_str() + blank + 1);
+    const std::string text = rule.substr(second + 1);
+    for (int i = 1; i < argc; ++i) {
+      if (text == argv[i]) status = code;
+    }
+  }
+  std::fclose(fail);
+  return status;
+}
