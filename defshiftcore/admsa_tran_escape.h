@@ -19,7 +19,9 @@ constexpr size_t kInterpreterLineLimit = 8191;
 // Written as arguments (AppendArgument) and then escaped (ScriptEscape), a
 // character takes at most three: a " becomes \" and then \^". So
 // 3 x (340 + 2048) = 7164 stays within kInterpreterLineLimit, and so does header
-// line 7 with the region.
+// line 7 with the region; so do a command line with the check of a checked
+// command file after it (under 200 characters, admsa_tran_check.h) and the
+// recap line that shows the region, 2 x 2048 characters and some 50 more.
 constexpr size_t kMaxRegionLength = 2048;
 
 // Line as the command file holds it. A line holding none of % ^ & | < > is

@@ -6,6 +6,7 @@
 // arguments and fails for chosen names (tests/programs/tavo_recorder.cpp).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -222,6 +223,27 @@ TEST_F(ChecksTest, OptionTakesNoValue) {
     EXPECT_EQ(!form.empty(), Has(file, "\n@SETLOCAL ENABLEEXTENSIONS DISABLEDELAYEDEXPANSION\n"));
     EXPECT_EQ(form.empty() ? 0 : 30, Occurrences(file, "\n@IF DEFINED DEFSHIFT_F"));
     EXPECT_EQ(!form.empty(), Has(out_, "\nCommands checked: "));
+  }
+}
+
+// The checks and the recap line of the region, which shows the region, keep
+// every line within the interpreter's limit for the longest region.
+TEST_F(ChecksTest, LongestRegionFitsEveryCheckedLine) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  std::string special;
+  while (special.size() < kMaxRegionLength) special += "&%^|<>";
+  special.resize(kMaxRegionLength);
+  const std::string quotes = std::string(kMaxRegionLength - 1, '"') + "(";
+  for (const std::string& region : {special, quotes}) {
+    ASSERT_NO_FATAL_FAILURE(Defshift({"-i", "ORDENTRY", "-r", region, "-o", "long.cmd", "-e"}));
+    size_t longest = 0;
+    std::string recap;
+    for (const std::string& line : SplitLines(Text("long.cmd"))) {
+      longest = std::max(longest, line.size());
+      if (line.rfind("@IF DEFINED DEFSHIFT_F30 ", 0) == 0) recap = Handed(line);
+    }
+    EXPECT_GE(kInterpreterLineLimit, longest);
+    EXPECT_EQ("@IF DEFINED DEFSHIFT_F30 ECHO Failed: rd " + region, recap);
   }
 }
 
