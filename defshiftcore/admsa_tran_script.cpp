@@ -137,6 +137,7 @@ class AttrToScript::Lines {
   // Room for the remarks and commands of a usual definition.
   static constexpr size_t kUsualScript = 1024;
 
+  // The lines as Escaped gives them with Check.
   const std::string& Checked(const std::string& Check) {
     escaped_.clear();
     size_t start = 0;

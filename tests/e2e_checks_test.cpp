@@ -386,9 +386,9 @@ TEST_F(InterpreterTest, SpecialCharactersArriveAndAreNamedExactly) {
 // ERRORLEVEL and its environment back as it was, a marker of its own included,
 // which names no definition.
 TEST_F(InterpreterTest, CallerKeepsItsEnvironmentAndGetsTheStatus) {
-  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
-  ASSERT_NO_FATAL_FAILURE(Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-e"}));
-  Fail("tavoupdate 1 OE01\n");
+  ASSERT_NO_FATAL_FAILURE(SpecialImage());
+  ASSERT_NO_FATAL_FAILURE(Defshift({"-i", "SPECIAL", "-r", kSpecialRegion, "-e"}));
+  Fail("tavoupdate 1 on\n");
   std::ofstream(dir_.Path("outer.cmd"), std::ios::binary) << "@SET DEFSHIFT_F2=the caller's\r\n"
                                                              "@SET DEFSHIFT_FAILED=7\r\n"
                                                              "@CALL migratetavo.cmd\r\n"
@@ -397,8 +397,8 @@ TEST_F(InterpreterTest, CallerKeepsItsEnvironmentAndGetsTheStatus) {
   const ProgramRun run = Run("outer.cmd");
   const std::vector<std::string> recap = Recap(run.out);
   ASSERT_EQ(5u, recap.size()) << run.out;
-  EXPECT_TRUE(Has(recap[0], " of 140" + std::string(kCountEnd))) << recap[0];
-  EXPECT_EQ("Failed: wd OE01", recap[1]);
+  EXPECT_TRUE(Has(recap[0], " of 40" + std::string(kCountEnd))) << recap[0];
+  EXPECT_EQ("Failed: pd on", recap[1]);
   EXPECT_EQ("status 1", recap[2]);
   EXPECT_EQ("DEFSHIFT_F2=the caller's", recap[3]);
   EXPECT_EQ("DEFSHIFT_FAILED=7", recap[4]);
