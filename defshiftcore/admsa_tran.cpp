@@ -119,8 +119,8 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   if ((md->Options & kCheckOption) != 0) {
     conversion.checks = true;
     Error.Report(
-        "Commands checked: the command file names the definitions whose tavoadd or tavoupdate "
-        "commands fail, and then ends with exit status 1");
+        "Commands checked: at its end the command file names the definitions whose tavoadd or "
+        "tavoupdate commands failed, and ends with exit status 1 if any did");
   }
   // The account is started before anything is read, so that its rows go out as
   // the run decides them.

@@ -119,8 +119,9 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   ASSERT_NO_FATAL_FAILURE(
       Defshift({"-i", "SPECIAL", "-r", kSpecialRegion, "-o", "checked.cmd", "-e"}));
   EXPECT_TRUE(Has(out_,
-                  "\nCommands checked: the command file names the definitions whose "
-                  "tavoadd or tavoupdate commands fail, and then ends with exit status 1\n"))
+                  "\nCommands checked: at its end the command file names the definitions "
+                  "whose tavoadd or tavoupdate commands failed, and ends with exit status 1 if "
+                  "any did\n"))
       << out_;
   const std::vector<std::string> plain = SplitLines(Text("plain.cmd"));
   const std::vector<std::string> checked = SplitLines(Text("checked.cmd"));
