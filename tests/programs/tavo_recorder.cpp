@@ -17,21 +17,12 @@
 #include <cstring>
 #include <string>
 
-#if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 namespace {
 
-// The program's own name, in lower case: "tavoadd" for ...\TAVOADD.EXE.
+// The program's own name, in lower case, from the command as the interpreter
+// was given it: "tavoadd" for tavoadd or ...\TAVOADD.EXE.
 std::string OwnName(const char* argv0) {
   std::string path = argv0 != nullptr ? argv0 : "";
-#if defined(_WIN32)
-  char module[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-  if (n > 0 && n < sizeof module) path.assign(module, n);
-#endif
   const size_t slash = path.find_last_of("/\\");
   if (slash != std::string::npos) path.erase(0, slash + 1);
   const size_t dot = path.rfind('.');
