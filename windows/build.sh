@@ -90,7 +90,9 @@ runs_32() {
   local err rc=0
   err=$("$WINE32" cmd /c exit 2>&1 >/dev/null) || rc=$?
   [ $rc = 0 ] && return 0
+  # The last line, without the shell's name for where it ran the loader.
   err=$(printf '%s\n' "$err" | tail -n 1)
+  err=${err##*"$WINE32: "}
   if [ $rc = 126 ] || [[ $err == *"Exec format error"* ]]; then
     why_32="this kernel runs no 32-bit programs ($WINE32 cmd /c exit: $err)"
   else
