@@ -38,8 +38,8 @@ fuzz:
 	bash tests/fuzz/run.sh
 
 # The Windows builds, cross-compiled with MinGW-w64 (windows/build.sh): both
-# targets packed into out/defshift-win64/ and out/defshift-win32/, and the
-# x86_64 test suite run under Wine.
+# targets packed into out/defshift-win64/ and out/defshift-win32/, and each
+# target's test suite and the sample migrated by each package run under Wine.
 windows:
 	JOBS=$(JOBS) bash windows/build.sh package
 

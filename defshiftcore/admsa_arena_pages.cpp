@@ -1,9 +1,7 @@
 #include "admsa_arena_pages.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 
 #if defined(__linux__)
@@ -18,11 +16,14 @@ struct KeptBlock {
   KeptBlock* next;
 };
 
-std::mutex pool_lock;  // guards everything below
+// The migration runs on one thread and nothing of the product starts another, so
+// the pool takes no lock. (The Windows packages are built with the compilers'
+// win32 threading model, whose run time needs only what Windows NT 4.0 has and
+// offers no std::mutex.)
 KeptBlock* kept = nullptr;
 size_t kept_count = 0;
 int users = 0;
-std::atomic<size_t> mapped_count{0};  // blocks the system gave and has not got back
+size_t mapped_count = 0;  // blocks the system gave and has not got back
 
 #if defined(__linux__)
 
@@ -68,46 +69,33 @@ void UnmapBlock(void* block) {
 }  // namespace
 
 void* PageBlocks::Take() {
-  {
-    const std::lock_guard<std::mutex> hold(pool_lock);
-    if (kept != nullptr) {
-      KeptBlock* block = kept;
-      kept = block->next;
-      --kept_count;
-      return block;
-    }
+  if (kept != nullptr) {
+    KeptBlock* block = kept;
+    kept = block->next;
+    --kept_count;
+    return block;
   }
   return MapBlock();
 }
 
 void PageBlocks::Give(void* block) {
   if (block == nullptr) return;
-  {
-    const std::lock_guard<std::mutex> hold(pool_lock);
-    if (users > 0) {
-      kept = new (block) KeptBlock{kept};
-      ++kept_count;
-      return;
-    }
+  if (users > 0) {
+    kept = new (block) KeptBlock{kept};
+    ++kept_count;
+    return;
   }
   UnmapBlock(block);
 }
 
-void PageBlocks::Join() {
-  const std::lock_guard<std::mutex> hold(pool_lock);
-  ++users;
-}
+void PageBlocks::Join() { ++users; }
 
 void PageBlocks::Leave() {
-  KeptBlock* unused = nullptr;
-  {
-    const std::lock_guard<std::mutex> hold(pool_lock);
-    if (users > 0) --users;
-    if (users > 0) return;
-    unused = kept;
-    kept = nullptr;
-    kept_count = 0;
-  }
+  if (users > 0) --users;
+  if (users > 0) return;
+  KeptBlock* unused = kept;
+  kept = nullptr;
+  kept_count = 0;
   while (unused != nullptr) {
     KeptBlock* next = unused->next;
     UnmapBlock(unused);
@@ -115,9 +103,6 @@ void PageBlocks::Leave() {
   }
 }
 
-size_t PageBlocks::Kept() {
-  const std::lock_guard<std::mutex> hold(pool_lock);
-  return kept_count;
-}
+size_t PageBlocks::Kept() { return kept_count; }
 
 size_t PageBlocks::Mapped() { return mapped_count; }

@@ -15,7 +15,7 @@
 // still uses page blocks (the source tables go back while the definitions grow,
 // and their blocks then serve the definitions without fresh pages); when the last
 // user leaves, every kept block goes back to the system, so nothing is held
-// between runs. Safe to use from several threads.
+// between runs. For one thread, as the whole migration is: nothing here locks.
 class PageBlocks {
  public:
   static constexpr size_t kSize = 2 * 1024 * 1024;

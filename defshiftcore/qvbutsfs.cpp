@@ -133,6 +133,31 @@ uint32_t AreaField(void* area) {
 
 }  // namespace
 
+uint32_t CallQRSEND(QrsendEntry send, QRL_CPRB* cprb, uint32_t zero) {
+#if defined(_WIN32) && defined(__i386__)
+  // The stack pointer waits in esi, which both conventions preserve, while the
+  // arguments are pushed and QRSEND runs; putting it back drops the arguments
+  // whether or not QRSEND has removed them. The arguments start on a 16-byte
+  // boundary, which GCC-built libraries expect. Operands are registers or
+  // constants only: an operand addressed through esp would move with the pushes.
+  uint32_t result;
+  __asm__ volatile(
+      "movl %%esp, %%esi\n\t"
+      "andl $-16, %%esp\n\t"
+      "subl $8, %%esp\n\t"
+      "pushl %[zero]\n\t"
+      "pushl %[cprb]\n\t"
+      "call *%[send]\n\t"
+      "movl %%esi, %%esp"
+      : "=a"(result)
+      : [send] "r"(send), [cprb] "ri"(cprb), [zero] "ri"(zero)
+      : "ecx", "edx", "esi", "memory", "cc");
+  return result;
+#else
+  return send(cprb, zero);
+#endif
+}
+
 int16_t MakeReq(const char* FnCode, uint16_t ReqParmLen, void* ReqParm, uint16_t ReqDataLen,
                 void* ReqData, uint16_t& RepParmLen, void* RepParm, uint16_t& RepDataLen,
                 void* RepData, const char* ServerName) {
@@ -150,7 +175,7 @@ int16_t MakeReq(const char* FnCode, uint16_t ReqParmLen, void* ReqParm, uint16_t
   CPRB.qrltimeout = 0xFFFF;
   CPRB.qrlservnamlen = kNameLen;
   SetBlankFilled(CPRB.qrlserver, ServerName);
-  const uint32_t result = QRSEND(&CPRB, 0);
+  const uint32_t result = CallQRSEND(QRSEND, &CPRB, 0);
   RepParmLen = CPRB.qrlrparml;
   RepDataLen = CPRB.qrlrdatal;
   return static_cast<int16_t>(static_cast<uint16_t>(result & 0xFFFFu));

@@ -29,6 +29,17 @@ extern SFS_PARMLIST_s PARMLIST;
 // The file server's name, "SHFILEQV".
 extern const char SfsName[];
 
+// The client library's QRSEND as the request layer calls it.
+using QrsendEntry = uint32_t(QRLNT_CALL*)(QRL_CPRB* cprb, uint32_t zero);
+
+// Calls send(cprb, zero) and returns its result: the one call of QRSEND. On
+// 32-bit Windows a client library's QRSEND may remove its two arguments from the
+// stack itself (__stdcall, the convention of the Windows API) or leave them to
+// its caller (the C convention), and its import names neither; this call works
+// with both, so that one package serves every client library. Elsewhere there is
+// one convention and this is the plain call.
+uint32_t CallQRSEND(QrsendEntry send, QRL_CPRB* cprb, uint32_t zero);
+
 // Fills CPRB and sends it. FnCode: its first two characters name the request.
 // On entry RepParmLen and RepDataLen are the capacities of RepParm and RepData;
 // on return they hold the lengths that came back, whatever the status. An area

@@ -38,13 +38,19 @@
 #endif
 
 // The calling convention of QRSEND, the one place that names it. Empty, it is
-// the platform's C convention (cdecl on 32-bit Windows). A site whose client
-// library header declares QRSEND with another convention writes that here, for
+// the platform's C convention (cdecl on 32-bit Windows). defshiftcore calls
+// QRSEND so that on 32-bit Windows a library of either convention serves it as
+// long as it exports QRSEND by that name (CallQRSEND): only a site whose client
+// library is imported by a decorated name writes its convention here, for
 // instance
 //   #define QRLNT_CALL __stdcall
 // and builds against its own library (whose import entry is then QRSEND@8 on
-// 32-bit Windows). On 64-bit Windows there is only one convention.
+// 32-bit Windows). The stand-in's __stdcall build (QRLNT_STDCALL in
+// qrlnt/CMakeLists.txt) sets it on the compiler's command line. On 64-bit
+// Windows there is only one convention.
+#ifndef QRLNT_CALL
 #define QRLNT_CALL
+#endif
 
 #if UINTPTR_MAX > 0xFFFFFFFFu
 #define QRLNT_AREA_TOKENS 1
