@@ -22,6 +22,7 @@
 #endif
 
 #include "admsa_errs.h"
+#include "admsa_interrupt.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ class FilesLock {
   FilesLock() {
     sigset_t interruptions;
     sigemptyset(&interruptions);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interruptions, signal);
+    for (int signal : kInterruptSignals) sigaddset(&interruptions, signal);
     sigprocmask(SIG_BLOCK, &interruptions, &before_);
   }
   ~FilesLock() { sigprocmask(SIG_SETMASK, &before_, nullptr); }

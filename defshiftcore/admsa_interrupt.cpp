@@ -37,8 +37,7 @@ bool g_caught = false;
 
 #else
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
+constexpr int kSignalCount = sizeof kInterruptSignals / sizeof kInterruptSignals[0];
 struct sigaction g_before[kSignalCount];
 bool g_caught[kSignalCount] = {};
 
@@ -122,17 +121,17 @@ void CatchInterruptions() {
   caught.sa_handler = OnInterrupt;
   // One interruption at a time: the others wait until the process has ended.
   sigemptyset(&caught.sa_mask);
-  for (int signal : kSignals) sigaddset(&caught.sa_mask, signal);
+  for (int signal : kInterruptSignals) sigaddset(&caught.sa_mask, signal);
   for (int i = 0; i < kSignalCount; ++i) {
-    if (g_caught[i] || sigaction(kSignals[i], nullptr, &g_before[i]) != 0) continue;
+    if (g_caught[i] || sigaction(kInterruptSignals[i], nullptr, &g_before[i]) != 0) continue;
     if (g_before[i].sa_handler == SIG_IGN) continue;
-    g_caught[i] = sigaction(kSignals[i], &caught, nullptr) == 0;
+    g_caught[i] = sigaction(kInterruptSignals[i], &caught, nullptr) == 0;
   }
 }
 
 void ReleaseInterruptions() {
   for (int i = 0; i < kSignalCount; ++i) {
-    if (g_caught[i]) sigaction(kSignals[i], &g_before[i], nullptr);
+    if (g_caught[i]) sigaction(kInterruptSignals[i], &g_before[i], nullptr);
     g_caught[i] = false;
   }
 }
