@@ -16,46 +16,43 @@ const char* const kClassCodes[kClasses] = {"wd", "tdd", "fd", "pd",  "td",
                                            "ud", "cd",  "ld", "tsd", "rd"};
 const char kHeader[] = "record,table,class,resource,outcome,reason\r\n";
 
-// The fields of one row, kept from row to row and input to input.
-struct Row {
-  std::string field[6];
-  int count = 0;
+// A field of a row as it stands in the account: quotes, doubled quotes and all.
+struct Field {
+  const char* text = nullptr;
+  size_t len = 0;
 };
 
-// Reads the row at *rAt of csv into *row, as RFC 4180 writes it with every line
-// ended by CR LF; false at a row that is not so.
-bool ReadRow(const std::string& csv, size_t* rAt, Row* row) {
-  size_t i = *rAt;
-  row->count = 0;
-  for (;;) {
-    if (row->count == 6) return false;
-    std::string& field = row->field[row->count++];
-    field.clear();
-    if (i < csv.size() && csv[i] == '"') {
-      for (++i;; ++i) {
-        if (i >= csv.size()) return false;
-        if (csv[i] != '"') {
-          field.push_back(csv[i]);
-        } else if (i + 1 < csv.size() && csv[i + 1] == '"') {
-          field.push_back(csv[++i]);
-        } else {
-          ++i;
-          break;
+// Reads the row at *rAt, before end, into its six fields, as RFC 4180 writes
+// it with every line ended by CR LF; false at a row that is not so. The fields
+// are not copied: a quoted field keeps its quotes, and no field the checks
+// compare (the ordinal, the class, the outcome) is ever quoted.
+bool ReadRow(const char** rAt, const char* end, Field (&fields)[6]) {
+  const char* p = *rAt;
+  for (int count = 0; count < 6; ++count) {
+    fields[count].text = p;
+    if (p < end && *p == '"') {
+      for (++p;; ++p) {
+        if (p >= end) return false;
+        if (*p != '"') continue;
+        if (p + 1 < end && p[1] == '"') {
+          ++p;
+          continue;
         }
+        ++p;
+        break;
       }
     } else {
-      while (i < csv.size() && csv[i] != ',' && csv[i] != '\r' && csv[i] != '\n' && csv[i] != '"') {
-        field.push_back(csv[i++]);
-      }
+      while (p < end && *p != ',' && *p != '\r' && *p != '\n' && *p != '"') ++p;
     }
-    if (i < csv.size() && csv[i] == ',') {
-      ++i;
-      continue;
+    fields[count].len = static_cast<size_t>(p - fields[count].text);
+    if (count < 5) {
+      if (p >= end || *p != ',') return false;
+      ++p;
     }
-    if (i + 1 >= csv.size() || csv[i] != '\r' || csv[i + 1] != '\n') return false;
-    *rAt = i + 2;
-    return row->count == 6;
   }
+  if (end - p < 2 || p[0] != '\r' || p[1] != '\n') return false;
+  *rAt = p + 2;
+  return true;
 }
 
 // Reads a line from left to right. Compared here rather than by memcmp or the
@@ -87,17 +84,17 @@ class Cursor {
   const char* end_;
 };
 
-bool SameText(const std::string& text, const char* other) {
+bool SameText(const Field& field, const char* other) {
   size_t i = 0;
-  for (; i < text.size(); ++i) {
-    if (other[i] != text[i]) return false;
+  for (; i < field.len; ++i) {
+    if (other[i] != field.text[i]) return false;
   }
   return other[i] == '\0';
 }
 
 template <size_t N>
-bool Is(const std::string& text, const char (&literal)[N]) {
-  Cursor cursor(text.data(), text.size());
+bool Is(const Field& field, const char (&literal)[N]) {
+  Cursor cursor(field.text, field.len);
   return cursor.Literal(literal) && cursor.AtEnd();
 }
 
@@ -166,34 +163,38 @@ void CheckAccount(const std::string& csv, const std::string& report, uint32_t re
   defined.assign(records + 1, 0);
   Counted rows[kClasses];
   long definitions = 0;
-  static Row row;
-  for (size_t at = sizeof kHeader - 1; at < csv.size();) {
-    const size_t start = at;
-    if (!ReadRow(csv, &at, &row)) Fault("account row that is not CSV", csv.substr(start, 300));
-    Cursor ordinal(row.field[0].data(), row.field[0].size());
+  Field row[6];
+  const char* const end = csv.data() + csv.size();
+  for (const char* at = csv.data() + sizeof kHeader - 1; at < end;) {
+    const char* const start = at;
+    const auto shown = [start, end] {
+      return std::string(start, static_cast<size_t>(end - start < 300 ? end - start : 300));
+    };
+    if (!ReadRow(&at, end, row)) Fault("account row that is not CSV", shown());
+    Cursor ordinal(row[0].text, row[0].len);
     long record = 0;
     if (!ordinal.Number(&record) || !ordinal.AtEnd() || record < 1 ||
         record > static_cast<long>(records)) {
-      Fault("account row of a record that was not read", csv.substr(start, 300));
+      Fault("account row of a record that was not read", shown());
     }
-    const std::string& cls = row.field[2];
-    const std::string& outcome = row.field[4];
-    if (cls.empty()) {
+    const Field& cls = row[2];
+    const Field& outcome = row[4];
+    if (cls.len == 0) {
       if (!Is(outcome, "skipped") || skipped[record]++ != 0) {
-        Fault("record skipped twice, or a skipped row with an outcome", csv.substr(start, 300));
+        Fault("record skipped twice, or a skipped row with an outcome", shown());
       }
       continue;
     }
     int c = 0;
     while (c < kClasses && !SameText(cls, kClassCodes[c])) ++c;
-    if (c == kClasses) Fault("account row of an unknown class", csv.substr(start, 300));
+    if (c == kClasses) Fault("account row of an unknown class", shown());
     defined[record] = 1;
     ++definitions;
     ++rows[c].checked;
     if (Is(outcome, "migrated") || Is(outcome, "amended")) {
       ++rows[c].migrated;
     } else if (!Is(outcome, "not migrated")) {
-      Fault("definition row with an unknown outcome", csv.substr(start, 300));
+      Fault("definition row with an unknown outcome", shown());
     }
   }
   for (uint32_t r = 1; r <= records; ++r) {
