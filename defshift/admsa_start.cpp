@@ -4,7 +4,9 @@
 //
 // Exit status: 0 when the usage text or the version was shown or the migration
 // ran to its end, 1 when a required option is missing, two of the output, log
-// and account files are one file, or the migration failed.
+// and account files are one file, or the migration failed (its report that
+// could not be written included). A run ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE ends
+// as the signal ends it, its temporary files removed (admsa_interrupt.h).
 #include <sys/stat.h>
 
 #include <cstdio>

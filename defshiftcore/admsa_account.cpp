@@ -1,5 +1,6 @@
 #include "admsa_account.h"
 
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 
@@ -59,17 +60,36 @@ const char* TableText(int t) { return t >= 0 && t < kTableNames ? TableName[t] :
 Account::Account() = default;
 
 Account::~Account() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (file_ != nullptr && !lent_) std::fclose(file_);
   if (!temp_.empty()) DiscardWholeFile(temp_);
 }
 
-int Account::Open(const char* Name) {
+void Account::Restart(const char* Name) {
   name_ = Name != nullptr ? Name : "";
-  const int error = OpenWholeFile(name_.c_str(), &file_, &temp_, &target_, /*Binary=*/true);
-  if (error != 0) return error;
+  werr_ = 0;
+  records_ = 0;
+  definitions_ = 0;
+  for (std::deque<Origin>& filed : filed_) filed.clear();
+  for (std::deque<Origin>& made : made_) made.clear();
   rows_.reserve(kBlock + 1024);
   rows_.assign(kHeader);
   rows_.append(kEndOfLine);
+}
+
+int Account::Open(const char* Name) {
+  if (file_ != nullptr) return EBUSY;
+  Restart(Name);
+  lent_ = false;
+  return OpenWholeFile(name_.c_str(), &file_, &temp_, &target_, /*Binary=*/true, "account");
+}
+
+int Account::OpenStream(FILE* Stream, const char* Name) {
+  if (file_ != nullptr || Stream == nullptr) return EBUSY;
+  Restart(Name);
+  file_ = Stream;
+  lent_ = true;
+  temp_.clear();
+  target_.clear();
   return 0;
 }
 
@@ -146,7 +166,8 @@ void Account::TableDone(int t) {
   for (const Origin& origin : filed_[t]) {
     if ((origin.fates & kGave) == 0) Skipped(origin.record, TableText(t), kSkipFiltered);
   }
-  std::deque<Origin>().swap(filed_[t]);
+  // Gives back all its blocks but one, which the next account reuses.
+  filed_[t].clear();
 }
 
 void Account::Decided(int cls, int index, const char* resource, bool written, uint16_t fates) {
@@ -166,14 +187,19 @@ void Account::Decided(int cls, int index, const char* resource, bool written, ui
   Row(origin.record, origin.record != 0 ? TableText(origin.table) : "",
       cls < LSTid ? ResTypeArr[cls] : "", resource, outcome, reason_.c_str());
   // The last definition of its class has its row: the origins go.
-  if (static_cast<size_t>(index) == made_[cls].size()) std::deque<Origin>().swap(made_[cls]);
+  if (static_cast<size_t>(index) == made_[cls].size()) made_[cls].clear();
 }
 
 int Account::Close() {
   if (file_ == nullptr) return werr_;
   WriteRows();
-  const int flushed = FlushWholeFile(file_);
+  const int flushed = FlushStream(file_);
   if (werr_ == 0) werr_ = flushed;
+  if (!temp_.empty() && werr_ == 0) werr_ = SyncWholeFile(file_, temp_);
+  if (lent_) {
+    file_ = nullptr;
+    return werr_;
+  }
   const int closed = ErrorOf([this] { return std::fclose(file_) == 0; });
   file_ = nullptr;
   if (werr_ == 0) werr_ = closed;
@@ -190,7 +216,7 @@ int Account::Commit() {
 
 void Account::Discard() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    if (!lent_) std::fclose(file_);
     file_ = nullptr;
   }
   if (!temp_.empty()) DiscardWholeFile(temp_);

@@ -55,6 +55,12 @@ class Account {
   // Starts the account Name: a temporary file beside it (see OpenWholeFile) with
   // the header row. 0, or the error number of the failure (nothing created).
   int Open(const char* Name);
+  // As Open, but the rows go to Stream, which stays the caller's: nothing is
+  // created, Close flushes Stream without closing it and Commit has nothing to
+  // rename (a process that checks the accounts it makes keeps them in memory).
+  // An account that was closed may be started again this way; it starts empty.
+  // 0; EBUSY, with nothing done, when the account is open.
+  int OpenStream(FILE* Stream, const char* Name);
 
   // Reading. Record ordinal (from 1) of source table t, whose raw bytes were
   // short of its layout when Short, has been filed as the next record of t.
@@ -74,8 +80,9 @@ class Account {
   // to the command file when written, with the fates of its checks.
   void Decided(int cls, int index, const char* resource, bool written, uint16_t fates);
 
-  // Flushes and closes the file: 0 when every row reached it, else the error
-  // number of the first failure. The file keeps its temporary name.
+  // Flushes the file, puts it on the disk and closes it: 0 when every row
+  // reached the disk, else the error number of the first failure. The file
+  // keeps its temporary name.
   int Close();
   // Gives the closed file its name (ReplaceByRename): 0, or the error number.
   int Commit();
@@ -105,8 +112,11 @@ class Account {
            const char* outcome, const char* reason);
   // Hands the rows composed so far to the file, keeping the first failure.
   void WriteRows();
+  // Forgets every row and origin of an earlier account and composes the header.
+  void Restart(const char* Name);
 
   FILE* file_ = nullptr;
+  bool lent_ = false;   // file_ is the caller's stream (OpenStream): never closed here
   std::string temp_;    // the temporary file while it is not committed
   std::string target_;  // the name it takes
   std::string name_;    // the name given

@@ -69,18 +69,25 @@ char g_log_buffer[64 * 1024];
 const char kDashes80[] =
     "--------------------------------------------------------------------------------\n";
 
-// A rule, then "<Title> report <event>: " and the local time with its newline.
-void WriteStamp(FILE* out, const char* event) {
+// A rule, then "<Title> report <event>: " and the local time with its newline;
+// 0, or the error number of a failed write.
+int WriteStamp(FILE* out, const char* event) {
   char now[32];
   AscTime(std::time(nullptr), now);
-  std::fputs(kDashes80, out);
-  std::fprintf(out, "%s report %s: %s", Title, event, now);
+  return ErrorOf([&] {
+    return std::fputs(kDashes80, out) != EOF &&
+           std::fprintf(out, "%s report %s: %s", Title, event, now) >= 0;
+  });
 }
 
-// The text is formatted already: it goes out as it stands.
-void WriteLine(const char* text, size_t n, FILE* out) {
-  std::fwrite(text, 1, n, out);
-  std::fputc('\n', out);
+// The text is formatted already: it goes out as it stands. 0, or the error
+// number of a failed write.
+int WriteLine(const char* text, size_t n, FILE* out) {
+  return ErrorOf([&] { return std::fwrite(text, 1, n, out) == n && std::fputc('\n', out) != EOF; });
+}
+
+int WriteText(const char* text, FILE* out) {
+  return ErrorOf([&] { return std::fputs(text, out) != EOF; });
 }
 
 }  // namespace
@@ -90,33 +97,87 @@ Errorc::Errorc()
       LogDest(AdmSA_LogToStderr),
       ErrDest(AdmSA_LogToStderr),
       LogHandle(nullptr),
-      FileName() {}
+      FileName(),
+      lent(false),
+      werr(0),
+      wstream(nullptr),
+      earlier(nullptr),
+      told(false) {}
 
 Errorc::~Errorc() {
   if (LogHandle != nullptr) {
+    // A report that is not whole in the file must not be said to be there.
+    if (werr == 0) Flush(LogHandle);
     LogDest = AdmSA_LogToStderr;
-    std::printf("%s messages have been logged to: %s\n", Title, FileName.get());
-    std::fflush(stdout);
-    std::fclose(LogHandle);
+    if (werr == 0) {
+      std::printf("%s messages have been logged to: %s\n", Title, FileName.get());
+      std::fflush(stdout);
+    } else {
+      TellFailure();
+    }
+    if (!lent) std::fclose(LogHandle);
     LogHandle = nullptr;
   }
   FileName.reset();
 }
 
-FILE* Errorc::LogStream() const {
+void Errorc::Wrote(FILE* Out, int Error) {
+  if (Error == 0 || werr != 0) return;
+  // Only the report's own streams: with a log file, the copies of the errors
+  // on standard error and the lines of the program on standard output are not
+  // the report.
+  const bool report =
+      LogDest == AdmSA_LogToFile ? Out == LogHandle : Out == stdout || Out == stderr;
+  if (!report) return;
+  werr = Error;
+  wstream = Out;
+}
+
+void Errorc::Flush(FILE* Out) { Wrote(Out, FlushStream(Out)); }
+
+void Errorc::TellFailure() {
+  if (told || werr == 0) return;
+  told = true;
+  const char* name = wstream == stdout           ? "standard output"
+                     : wstream == stderr         ? "standard error"
+                     : FileName.get() != nullptr ? FileName.get()
+                                                 : "the log file";
+  progress::Erase();
+  std::fflush(stdout);
+  std::fprintf(stderr, "defshift: the report could not be written to %s: %s\n", name,
+               SystemErrorText(werr));
+  if (FlushStream(stderr) != 0 && wstream != stdout) {
+    std::printf("defshift: the report could not be written to %s: %s\n", name,
+                SystemErrorText(werr));
+    std::fflush(stdout);
+  }
+}
+
+FILE* Errorc::LogStream() {
   if (LogDest == AdmSA_LogToFile) return LogHandle;
   // On the console the report is split over standard output and standard error;
   // whatever standard output holds goes out first, so that a piped report stays
   // in order.
-  std::fflush(stdout);
+  Flush(stdout);
   return stderr;
 }
 
 void Errorc::Init(const char* LogFile) {
+  werr = 0;
+  wstream = nullptr;
+  earlier = nullptr;
+  told = false;
+  if (LogHandle != nullptr) std::clearerr(LogHandle);
+  // Standard output may have failed already (the program's banner), which
+  // leaves no reason: the report's own writes give one, and the failure is
+  // kept in any case.
+  const bool console_failed = std::ferror(stdout) != 0;
+  std::clearerr(stdout);
   if (LogFile != nullptr) {
     FileName = CopyText(LogFile);
     int cause = 0;
     if (LogHandle == nullptr) {
+      lent = false;
       cause = ErrorOf([&] { return (LogHandle = std::fopen(LogFile, "a")) != nullptr; });
       if (LogHandle != nullptr) std::setvbuf(LogHandle, g_log_buffer, _IOFBF, sizeof g_log_buffer);
     }
@@ -132,9 +193,27 @@ void Errorc::Init(const char* LogFile) {
     }
   }
   WriteBanner();
+  if (console_failed && LogDest == AdmSA_LogToStderr) earlier = stdout;
 }
 
-void Errorc::Write(const char* Text) { std::fputs(Text, LogStream()); }
+void Errorc::InitStream(FILE* Stream, const char* Name) {
+  werr = 0;
+  wstream = nullptr;
+  earlier = nullptr;
+  told = false;
+  if (LogHandle != nullptr && !lent) std::fclose(LogHandle);
+  LogHandle = Stream;
+  lent = true;
+  FileName = CopyText(Name != nullptr ? Name : "");
+  LogDest = AdmSA_LogToFile;
+  ErrDest = AdmSA_LogToFile;
+  WriteBanner();
+}
+
+void Errorc::Write(const char* Text) {
+  FILE* out = LogStream();
+  Wrote(out, WriteText(Text, out));
+}
 
 void Errorc::Report(const char* Format, ...) {
   va_list args;
@@ -156,11 +235,11 @@ void Errorc::Explain(const char* Format, ...) {
   const Formatted message(Format, args);
   va_end(args);
   if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
-    WriteLine(message.text(), message.size(), LogHandle);
+    Wrote(LogHandle, WriteLine(message.text(), message.size(), LogHandle));
   }
   progress::Erase();
-  std::fflush(stdout);
-  WriteLine(message.text(), message.size(), stderr);
+  Flush(stdout);
+  Wrote(stderr, WriteLine(message.text(), message.size(), stderr));
 }
 
 void Errorc::ReportFailure(int Cause, int num, ...) {
@@ -170,20 +249,35 @@ void Errorc::ReportFailure(int Cause, int num, ...) {
   va_end(args);
 }
 
-void Errorc::EndLog() { WriteFooter(); }
+int Errorc::EndLog() {
+  WriteFooter();
+  // Most failures show only as the buffers go out: looked at while the run can
+  // still fail.
+  if (LogDest == AdmSA_LogToFile) {
+    Flush(LogHandle);
+  } else {
+    Flush(stdout);
+    Flush(stderr);
+  }
+  if (earlier != nullptr) Wrote(earlier, EIO);
+  earlier = nullptr;
+  if (werr == 0) return 0;
+  TellFailure();
+  return -1;
+}
 
 void Errorc::WriteBanner() {
   FILE* out = LogStream();
-  WriteStamp(out, "started");
-  std::fprintf(out, "%s\n", Copyright);
-  std::fputs(kDashes80, out);
+  Wrote(out, WriteStamp(out, "started"));
+  Wrote(out, ErrorOf([out] { return std::fprintf(out, "%s\n", Copyright) >= 0; }));
+  Wrote(out, WriteText(kDashes80, out));
 }
 
 void Errorc::WriteFooter() {
   FILE* out = LogStream();
-  WriteStamp(out, "ended");
-  std::fputs("\n\n", out);
-  std::fflush(out);
+  Wrote(out, WriteStamp(out, "ended"));
+  Wrote(out, WriteText("\n\n", out));
+  Flush(out);
 }
 
 void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list Args,
@@ -203,14 +297,23 @@ void Errorc::WriteReport(int Num, const char* Format, ReportType Type, va_list A
       text = with_reason.c_str();
       size = with_reason.size();
     }
-    if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) WriteLine(text, size, LogHandle);
+    if (ErrDest == AdmSA_LogToFile && LogHandle != nullptr) {
+      Wrote(LogHandle, WriteLine(text, size, LogHandle));
+    }
     // Errors always reach the console, in order with what went to standard output.
     progress::Erase();
-    std::fflush(stdout);
-    std::fprintf(stderr, "Error %d: %s\n", Num, text);
+    Flush(stdout);
+    Wrote(stderr, ErrorOf([&] { return std::fprintf(stderr, "Error %d: %s\n", Num, text) >= 0; }));
     return;
   }
-  WriteLine(text, message.size(), LogDest == AdmSA_LogToFile ? LogHandle : stdout);
+  FILE* out = LogDest == AdmSA_LogToFile ? LogHandle : stdout;
+  Wrote(out, WriteLine(text, message.size(), out));
+}
+
+int FlushStream(FILE* Stream) {
+  const int flushed = ErrorOf([Stream] { return std::fflush(Stream) == 0; });
+  if (flushed != 0) return flushed;
+  return std::ferror(Stream) != 0 ? EIO : 0;
 }
 
 const char* SystemErrorText(int ErrorNumber) {

@@ -34,7 +34,8 @@ class Errorc {
   // Console for every destination, no log file.
   Errorc();
   // When a log file is open: prints "<Title> messages have been logged to: <file>"
-  // on standard output and closes the file.
+  // on standard output, unless the report could not be written there, and closes
+  // the file.
   ~Errorc();
   Errorc(const Errorc&) = delete;
   Errorc& operator=(const Errorc&) = delete;
@@ -44,6 +45,11 @@ class Errorc {
   // console, and one line on standard error names the file and the reason.
   // Writes the banner in every case.
   void Init(const char* LogFile);
+  // As Init with a log file that opened, but the report goes to Stream, which
+  // stays the caller's: it keeps its buffering and is never closed here (a
+  // process that checks the reports it makes keeps them in memory). Name names
+  // it in the closing line.
+  void InitStream(FILE* Stream, const char* Name);
   // Writes Text unchanged, without a newline, to the log destination (the log file,
   // or standard error on the console).
   void Write(const char* Text);
@@ -60,8 +66,13 @@ class Errorc {
   // As Report with num, the message followed by ": " and the words that
   // SystemErrorText gives for the system error number Cause.
   void ReportFailure(int Cause, int num, ...);
-  // Writes the footer to the log destination. The log file stays open.
-  void EndLog();
+  // Writes the footer to the log destination and flushes every stream the
+  // report went to (the log file, or standard output and standard error on the
+  // console). The log file stays open. 0 when the whole report was written;
+  // -1 when a write of it failed: then one line on standard error (standard
+  // output when that cannot be written) names the file and the reason, and no
+  // closing line will claim the report was logged.
+  int EndLog();
 
   // The log file name given to Init, or null.
   const char* LogFileName() const { return FileName.get(); }
@@ -74,13 +85,25 @@ class Errorc {
   // Reason, when not null, follows the text of a numbered message after ": ".
   void WriteReport(int Num, const char* Format, ReportType Type, va_list Args,
                    const char* Reason = nullptr);
-  FILE* LogStream() const;
+  FILE* LogStream();
+  // Keeps the first failed write (Error, its error number; 0 for success) to a
+  // stream that carries the report.
+  void Wrote(FILE* Out, int Error);
+  // Flushes Out, keeping a failure as Wrote does.
+  void Flush(FILE* Out);
+  // The line that tells that the report could not be written, once.
+  void TellFailure();
 
   [[maybe_unused]] int count;  // set at construction; read by nothing
   LogType LogDest;
   LogType ErrDest;
   FILE* LogHandle;
   OwnedText FileName;
+  bool lent;      // LogHandle is the caller's stream (InitStream): never closed here
+  int werr;       // error number of the first failed write of the report; 0 while none
+  FILE* wstream;  // the stream of that write
+  FILE* earlier;  // standard output, when it had failed before the report began
+  bool told;      // the failure has been told
 };
 
 // The one message log of the library, constructed when the library is loaded.
@@ -100,6 +123,11 @@ int ErrorOf(Call call) {
   if (call()) return 0;
   return errno != 0 ? errno : EIO;
 }
+
+// Flushes Stream: 0 when every byte written to it so far reached its file,
+// else the error number of the flush, or EIO when an earlier write failed. Most
+// write failures (a full disk) show only when the buffer goes out.
+int FlushStream(FILE* Stream);
 
 // The system's words for the error number ErrorNumber (an errno value), such as
 // "No space left on device"; never null.

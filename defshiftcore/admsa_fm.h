@@ -96,8 +96,9 @@ class HumanFile : public FMFile {
   // keeps the buffering the caller gave it. 0; 1, with nothing done, when Stream
   // is null or a file is open already.
   int openoutstream(FILE* Stream);
-  // Closes the file when one is open. 0 when every line reached it, it closed and
-  // took the requested name (replacing an earlier file): then "<Title> generated
+  // Closes the file when one is open. 0 when every line reached it, it is on
+  // the disk (SyncWholeFile), closed, and took the requested name (replacing an
+  // earlier file): then "<Title> generated
   // command file: <name>" is printed on standard output, and the account, when
   // there is one, takes its name too and its closing line is logged. -1 when a
   // write, the flush, the close or the rename of either failed: message 3 with

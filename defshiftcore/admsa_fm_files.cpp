@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,7 @@
 #endif
 
 #include "admsa_errs.h"
+#include "admsa_interrupt.h"
 
 namespace {
 
@@ -27,41 +30,111 @@ namespace {
 // left by an earlier process of the same number.
 constexpr int kTempAttempts = 100;
 
-// The temporary files being written, while they are not complete; owned. A run
-// writes the command file and its account at the same time.
+// The temporary files of the process while they are not complete, and the
+// files that took their names in this run, kept in storage of their own so
+// that an interruption can find them without taking memory: a slot is claimed
+// before its file is created and freed after the file is gone. A run writes the
+// command file and its account at the same time.
+enum PendingState : int { kFree = 0, kWriting = 1, kReplaced = 2 };
+struct Pending {
+  volatile sig_atomic_t state = kFree;
+  const char* role = "";  // "command file", "account": static texts
+  char temp[kLongestTempName] = {};
+};
 constexpr int kMostPending = 4;
-char* g_pending[kMostPending] = {};
+Pending g_pending[kMostPending];
+
+FileEventHook g_hook = nullptr;
+
+void Tell(FileEvent Event, const char* Name) {
+  if (g_hook != nullptr) g_hook(Event, Name);
+}
+
+// Keeps interruptions away while a file is being created or takes its name, so
+// that an interruption finds every slot telling the truth about its file. On
+// Windows the console's handler runs on a thread of its own and waits here.
+class FilesLock {
+ public:
+#ifdef _WIN32
+  FilesLock() { EnterCriticalSection(&Section()); }
+  ~FilesLock() { LeaveCriticalSection(&Section()); }
+  static CRITICAL_SECTION& Section() {
+    static struct Made {
+      Made() { InitializeCriticalSection(&section); }
+      CRITICAL_SECTION section;
+    } made;
+    return made.section;
+  }
+#else
+  FilesLock() {
+    sigset_t interruptions;
+    sigemptyset(&interruptions);
+    for (int signal : kInterruptSignals) sigaddset(&interruptions, signal);
+    sigprocmask(SIG_BLOCK, &interruptions, &before_);
+  }
+  ~FilesLock() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
+ private:
+  sigset_t before_;
+#endif
+  FilesLock(const FilesLock&) = delete;
+  FilesLock& operator=(const FilesLock&) = delete;
+};
+
+void RemoveFile(const char* Name) {
+#ifdef _WIN32
+  DeleteFileA(Name);
+#else
+  unlink(Name);
+#endif
+}
 
 void RemovePending() {
-  for (char*& pending : g_pending) {
-    if (pending == nullptr) continue;
-    std::remove(pending);
-    std::free(pending);
-    pending = nullptr;
+  for (Pending& pending : g_pending) {
+    if (pending.state != kWriting) continue;
+    RemoveFile(pending.temp);
+    pending.state = kFree;
   }
 }
 
-void AddPending(const std::string& Temp) {
+// Claims a slot for Temp before the file is made; beyond the slots a temporary
+// file is still removed by its writer on every path but the end of the process.
+void AddPending(const std::string& Temp, const char* Role) {
   static const bool registered = std::atexit(RemovePending) == 0;
   (void)registered;
-  for (char*& pending : g_pending) {
-    if (pending == nullptr) {
-      pending = strdup(Temp.c_str());
-      return;
+  Pending* slot = nullptr;
+  for (Pending& pending : g_pending) {
+    if (pending.state == kFree) {
+      slot = &pending;
+      break;
     }
+    if (pending.state == kReplaced && slot == nullptr) slot = &pending;
   }
-  // Beyond the slots a temporary file is still removed by its writer on every
-  // path but the end of the process.
+  if (slot == nullptr) return;
+  slot->state = kFree;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  std::memcpy(slot->temp, Temp.c_str(), Temp.size() + 1);
+  slot->role = Role;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  slot->state = kWriting;
+}
+
+// The slot of the temporary file Temp, or null.
+Pending* PendingOf(const std::string& Temp) {
+  for (Pending& pending : g_pending) {
+    if (pending.state == kWriting && Temp == pending.temp) return &pending;
+  }
+  return nullptr;
 }
 
 void ForgetPending(const std::string& Temp) {
-  for (char*& pending : g_pending) {
-    if (pending != nullptr && Temp == pending) {
-      std::free(pending);
-      pending = nullptr;
-      return;
-    }
-  }
+  if (Pending* pending = PendingOf(Temp)) pending->state = kFree;
+}
+
+// Appends Text to the line being composed at *rAt, before End, in a signal
+// handler: no formatting, no memory.
+void Append(const char* Text, char** rAt, char* End) {
+  while (*Text != '\0' && *rAt < End) *(*rAt)++ = *Text++;
 }
 
 long ProcessId() {
@@ -173,7 +246,7 @@ int OpenDirect(const char* Name, bool Binary, FILE** rFile) {
 }  // namespace
 
 int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget,
-                  bool Binary) {
+                  bool Binary, const char* Role) {
   *rFile = nullptr;
   rTemp->clear();
   rTarget->clear();
@@ -205,8 +278,16 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
   const std::string stem = target + "." + std::to_string(ProcessId()) + "-";
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     const std::string temp = stem + std::to_string(counter++) + ".tmp";
+    if (temp.size() >= kLongestTempName) return ENAMETOOLONG;
     int fd = -1;
-    const int created = ErrorOf([&] { return (fd = CreateNew(temp, Binary)) >= 0; });
+    int created = 0;
+    {
+      // Known before it exists, so that an interruption never misses it.
+      const FilesLock lock;
+      AddPending(temp, Role);
+      created = ErrorOf([&] { return (fd = CreateNew(temp, Binary)) >= 0; });
+      if (created != 0) ForgetPending(temp);
+    }
     if (created == EEXIST) continue;
     if (created != 0) return created;
 #ifndef _WIN32
@@ -218,41 +299,129 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
     const int error = ErrorOf([&] { return (stream = StreamOf(fd, Binary)) != nullptr; });
     if (error != 0) {
       CloseDescriptor(fd);
-      std::remove(temp.c_str());
+      DiscardWholeFile(temp);
       return error;
     }
     *rFile = stream;
     *rTemp = temp;
     *rTarget = target;
-    AddPending(temp);
     return 0;
   }
   return EEXIST;
 }
 
-int FlushWholeFile(FILE* Stream) {
-  const int flushed = ErrorOf([Stream] { return std::fflush(Stream) == 0; });
-  if (flushed != 0) return flushed;
-  return std::ferror(Stream) != 0 ? EIO : 0;
+int SyncWholeFile(FILE* Stream, const std::string& Temp) {
+#ifdef _WIN32
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(Stream)));
+  if (FlushFileBuffers(file) == 0) {
+    const DWORD error = GetLastError();
+    // A file system that cannot be asked keeps what it has as it always did.
+    if (error != ERROR_INVALID_FUNCTION) return ErrorOfSystem(error);
+  }
+#else
+  int error = 0;
+  do {
+    error = ErrorOf([Stream] { return fsync(fileno(Stream)) == 0; });
+  } while (error == EINTR);
+  // A file system that cannot be asked keeps what it has as it always did.
+  if (error != 0 && error != EINVAL && error != ENOTSUP && error != ENOSYS) return error;
+#endif
+  Tell(kFileSynced, Temp.c_str());
+  return 0;
 }
 
 int CommitWholeFile(const std::string& Temp, const std::string& Target) {
-  const int error = ReplaceByRename(Temp.c_str(), Target.c_str());
-  if (error == 0) ForgetPending(Temp);
-  return error;
+  int error = 0;
+  {
+    // Renamed and noted as one step: an interruption tells which names changed.
+    const FilesLock lock;
+    error = ReplaceByRename(Temp.c_str(), Target.c_str());
+    if (error == 0) {
+      if (Pending* pending = PendingOf(Temp)) pending->state = kReplaced;
+    }
+  }
+  if (error != 0) return error;
+  Tell(kFileReplaced, Target.c_str());
+#ifndef _WIN32
+  // The new name is on the disk only once its folder is. Should that fail, the
+  // name holds the earlier file or the new one after a power cut, either whole:
+  // nothing to undo, and no reason to fail a run whose file is complete.
+  const size_t slash = Target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : Target.substr(0, slash + 1);
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    if (fsync(fd) == 0) Tell(kFolderSynced, folder.c_str());
+    close(fd);
+  }
+#endif
+  return 0;
 }
 
 void DiscardWholeFile(const std::string& Temp) {
-  std::remove(Temp.c_str());
+  // Removed before its slot goes, so that an interruption in between finds it.
+  RemoveFile(Temp.c_str());
   ForgetPending(Temp);
 }
 
 int ReplaceByRename(const char* From, const char* To) {
 #ifdef _WIN32
-  // rename refuses an existing To on Windows.
-  if (MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING) != 0) return 0;
+  // rename refuses an existing To on Windows. Written through: the call returns
+  // once the new name is on the disk.
+  if (MoveFileExA(From, To, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return 0;
   return ErrorOfSystem(GetLastError());
 #else
   return ErrorOf([&] { return std::rename(From, To) == 0; });
 #endif
+}
+
+size_t AbandonPendingFiles(char* Line, size_t Size) {
+#ifdef _WIN32
+  // Never left: the process ends after this.
+  EnterCriticalSection(&FilesLock::Section());
+#endif
+  const char* replaced[kMostPending];
+  const char* abandoned[kMostPending];
+  int nreplaced = 0;
+  int nabandoned = 0;
+  for (Pending& pending : g_pending) {
+    if (pending.state == kWriting) {
+      RemoveFile(pending.temp);
+      pending.state = kFree;
+      abandoned[nabandoned++] = pending.role;
+    } else if (pending.state == kReplaced) {
+      replaced[nreplaced++] = pending.role;
+    }
+  }
+  if (Size < 2) return 0;
+  char* at = Line;
+  char* const end = Line + Size - 2;  // room for the newline and the NUL
+  Append("defshift: interrupted; ", &at, end);
+  if (nreplaced == 0) {
+    Append("no command file or account was replaced", &at, end);
+  } else {
+    for (int i = 0; i < nreplaced; ++i) {
+      Append(i == 0 ? "the " : " and the ", &at, end);
+      Append(replaced[i], &at, end);
+    }
+    Append(nreplaced == 1 ? " was replaced" : " were replaced", &at, end);
+    for (int i = 0; i < nabandoned; ++i) {
+      Append(i == 0 ? ", not the " : " or the ", &at, end);
+      Append(abandoned[i], &at, end);
+    }
+  }
+  *at++ = '\n';
+  *at = '\0';
+  return static_cast<size_t>(at - Line);
+}
+
+void ForgetReplacedFiles() {
+  for (Pending& pending : g_pending) {
+    if (pending.state == kReplaced) pending.state = kFree;
+  }
+}
+
+FileEventHook SetFileEventHook(FileEventHook Hook) {
+  const FileEventHook before = g_hook;
+  g_hook = Hook;
+  return before;
 }

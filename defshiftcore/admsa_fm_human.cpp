@@ -212,8 +212,10 @@ void HumanFile::WriteFormatted(const char* Format, ...) {
 int HumanFile::closefile() {
   int result = 0;
   if (hFile != nullptr) {
-    const int flushed = FlushWholeFile(hFile);
+    const int flushed = FlushStream(hFile);
     if (werr == 0) werr = flushed;
+    // On the disk before it replaces a file that may have been reviewed and edited.
+    if (werr == 0 && !temp.empty()) werr = SyncWholeFile(hFile, temp);
     const int closed = ErrorOf([this] { return CloseStream() == 0; });
     if (werr == 0) werr = closed;
     // The account is complete before the command file takes its name: a run

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "admsa_errs.h"
+#include "admsa_interrupt.h"
 #include "admsa_progress.h"
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
@@ -99,6 +100,32 @@ bool RegionWritable(const char* region) {
   return true;
 }
 
+// The run of transmain once the log is open; its result.
+int Run(const AdmSAMigrationData* md, Conversion* conversion) {
+  // The account is started before anything is read, so that its rows go out as
+  // the run decides them.
+  Account account;
+  if ((md->Options & kAccountOption) != 0 && md->acctf != nullptr) {
+    const int error = account.Open(md->acctf);
+    if (error != 0) {
+      Error.ReportFailure(error, 1, md->acctf, error);
+      Error.Report(32);
+      Error.Report(33, -1);
+      Error.EndLog();
+      return -1;
+    }
+    conversion->account = &account;
+  }
+  progress::Begin(Error.LogsToFile(), isatty(fileno(stderr)) != 0);
+  const int rc = conversion->start();
+  progress::End();
+  if (rc != 0) Error.Report(33, rc);
+  // A report that did not reach its file or the console fails the run, whose
+  // command file and account are complete and stay.
+  if (Error.EndLog() != 0) return -1;
+  return rc;
+}
+
 }  // namespace
 
 extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
@@ -122,24 +149,10 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
         "Commands checked: at its end the command file names the definitions whose tavoadd or "
         "tavoupdate commands failed, and ends with exit status 1 if any did");
   }
-  // The account is started before anything is read, so that its rows go out as
-  // the run decides them.
-  Account account;
-  if ((md->Options & kAccountOption) != 0 && md->acctf != nullptr) {
-    const int error = account.Open(md->acctf);
-    if (error != 0) {
-      Error.ReportFailure(error, 1, md->acctf, error);
-      Error.Report(32);
-      Error.Report(33, -1);
-      Error.EndLog();
-      return -1;
-    }
-    conversion.account = &account;
-  }
-  progress::Begin(Error.LogsToFile(), isatty(fileno(stderr)) != 0);
-  const int rc = conversion.start();
-  progress::End();
-  if (rc != 0) Error.Report(33, rc);
-  Error.EndLog();
+  // From before the first temporary file to after the report: an interruption
+  // takes the temporary files with it.
+  CatchInterruptions();
+  const int rc = Run(md, &conversion);
+  ReleaseInterruptions();
   return rc;
 }

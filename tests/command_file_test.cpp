@@ -407,20 +407,9 @@ TEST(CommandFileReplaceTest, StoreGoneWithoutCloseLeavesNoTemporary) {
 // A run that cannot obtain memory ends the process at once, store, open stream
 // and all.
 TEST(CommandFileReplaceTest, ProcessEndedWithoutCloseLeavesNoTemporary) {
-  // On Windows the process that ends is a new one that runs this test again up
-  // to the exit: it finds the folder of the first through the environment.
-  const char kFolder[] = "DEFSHIFT_TEST_ENDED_FOLDER";
-  const char* inherited = std::getenv(kFolder);
-  std::optional<ScratchFolder> own;
-  std::string folder;
-  if (inherited != nullptr && inherited[0] != '\0') {
-    folder = inherited;
-  } else {
-    own.emplace();
-    folder = own->path();
-    SetVariable(kFolder, folder);
-  }
-  const std::string old = folder + "/old.cmd";
+  const EndingFolder ending("DEFSHIFT_TEST_ENDED_FOLDER");
+  const std::string& folder = ending.path();
+  const std::string old = ending.Path("old.cmd");
   std::ofstream(old) << "old";
   EXPECT_EXIT(
       {
@@ -432,9 +421,7 @@ TEST(CommandFileReplaceTest, ProcessEndedWithoutCloseLeavesNoTemporary) {
         std::exit(opened ? 1 : 2);
       },
       testing::ExitedWithCode(1), "");
-  SetVariable(kFolder, "");
-  ASSERT_TRUE(own.has_value());
-  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, own->Entries());
+  EXPECT_EQ(std::vector<std::string>{"old.cmd"}, ending.Entries());
   EXPECT_EQ("old", ReadFile(old));
 }
 

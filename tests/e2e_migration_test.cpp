@@ -211,6 +211,46 @@ TEST_F(MigrationTest, FullDiskFailsTheRun) {
 #endif
 }
 
+// A report that cannot be written, to a log file or to the console, fails the
+// run with one line that says so; the command file, complete, stays.
+TEST_F(MigrationTest, ReportThatCannotBeWrittenFailsTheRun) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
+#else
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::string sample = ReadFile(kGoldenDir + "ordentry.cmd");
+  ProgramRun run = Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-l", "/dev/full"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("defshift: the report could not be written to /dev/full: No space left on device\n",
+            run.err);
+  EXPECT_EQ(ProgramBanner() + Generated("migratetavo.cmd"), run.out);
+  EXPECT_EQ(sample, File("migratetavo.cmd"));
+
+  // The console's streams, through a shell that points one at the full device.
+  struct Case {
+    const char* redirect;
+    const char* outf;
+    const char* stream;
+  };
+  for (const Case& c : {Case{">/dev/full", "out.cmd", "standard output"},
+                        Case{"2>/dev/full", "err.cmd", "standard error"}}) {
+    SCOPED_TRACE(c.redirect);
+    run = RunProgram(
+        "/bin/sh",
+        {"-c", std::string("exec \"$0\" -i ORDENTRY -r ORDERS -o ") + c.outf + " " + c.redirect,
+         DEFSHIFT_BIN},
+        dir_.path(), {"QRLNT_SFSDIR=" + dir_.path()});
+    EXPECT_EQ(1, run.status);
+    const std::string line = std::string("defshift: the report could not be written to ") +
+                             c.stream + ": No space left on device\n";
+    // On standard error where it can, else on standard output.
+    EXPECT_TRUE(Has(run.err + run.out, line)) << run.err << run.out;
+    EXPECT_EQ(1, Occurrences(run.err + run.out, "could not be written"));
+    EXPECT_EQ(sample, File(c.outf));
+  }
+#endif
+}
+
 // A device named as the command file is written directly: the run succeeds and
 // nothing is made or renamed beside it.
 TEST_F(MigrationTest, DeviceIsWrittenDirectly) {

@@ -110,6 +110,39 @@ TEST(MessageLogTest, FailureNamesTheSystemsReason) {
   EXPECT_STREQ("No space left on device", SystemErrorText(ENOSPC));
 }
 
+// A log file whose writes fail fails the run at its end: one line names the
+// file and the reason, and no closing line claims the report is there. A log
+// that works ends with 0.
+TEST(MessageLogTest, ReportThatCannotBeWrittenFailsAtItsEnd) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows has no device that is always full, like /dev/full";
+#else
+  int ended = 0;
+  const Captured full = Capture([&ended] {
+    Errorc log;
+    log.Init("/dev/full");
+    log.Report("Reading %s", "CTF");
+    log.Report(31);
+    ended = log.EndLog();
+  });
+  EXPECT_EQ(-1, ended);
+  EXPECT_EQ("", full.out);
+  EXPECT_EQ(
+      "Error 31: Could not open file for input.\n"
+      "defshift: the report could not be written to /dev/full: No space left on device\n",
+      full.err);
+
+  const std::string path = TempPath("whole.log");
+  const Captured whole = Capture([&ended, &path] {
+    Errorc log;
+    log.Init(path.c_str());
+    ended = log.EndLog();
+  });
+  EXPECT_EQ(0, ended);
+  EXPECT_EQ(std::string(Title) + " messages have been logged to: " + path + "\n", whole.out);
+#endif
+}
+
 TEST(MessageLogTest, ClosingLineOnlyWhenTheLogObjectGoes) {
   const std::string path = TempPath("closing.log");
   std::optional<Errorc> log(std::in_place);

@@ -18,7 +18,7 @@
 // the sanitizer's report channel stays open, and the fuzzer keeps the input.
 void Fault(const char* what, const std::string& line) {
   const std::string summary =
-      std::string("command file fault: ") + what + " in line \"" + line.substr(0, 300) + "\"";
+      std::string("migration fault: ") + what + " in line \"" + line.substr(0, 300) + "\"";
   std::fprintf(stderr, "%s\n", summary.c_str());
   std::fflush(stderr);  // buffered (LLVMFuzzerInitialize); abort would drop it
   __sanitizer_report_error_summary(summary.c_str());

@@ -13,8 +13,8 @@
 // Checks every line of the command file all, written for region.
 void CheckCommandFile(const std::string& all, const char* region);
 
-// Reports a fault of the generator, what it is and the line it is in, and ends
-// the process.
+// Reports a fault of the generator or of the account, what it is and the line
+// it is in, and ends the process.
 [[noreturn]] void Fault(const char* what, const std::string& line);
 
 #endif  // TESTS_FUZZ_COMMAND_FILE_CHECK_H_

@@ -23,6 +23,7 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -234,16 +235,20 @@ std::vector<char*> Pointers(std::vector<std::string>* texts) {
 }
 
 // Reads both pipes to their ends; reading only one at a time could leave the
-// program blocked on a full pipe.
-void Drain(int out_fd, int err_fd, ProgramRun* run) {
+// program blocked on a full pipe. With a tick, calls it about every
+// millisecond until it returns false.
+void Drain(int out_fd, int err_fd, ProgramRun* run, const std::function<bool()>& tick = nullptr) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
   std::string* sinks[2] = {&run->out, &run->err};
   int open = 2;
+  bool ticking = static_cast<bool>(tick);
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    const int ready = poll(fds, 2, ticking ? 1 : -1);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
+    if (ticking) ticking = tick();
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buf[4096];
@@ -259,10 +264,11 @@ void Drain(int out_fd, int err_fd, ProgramRun* run) {
   }
 }
 
-}  // namespace
-
-ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& dir, const std::vector<std::string>& env) {
+// Starts program as RunProgram describes; calls tick, when there is one, about
+// every millisecond while it runs, with its process id, until tick returns false.
+ProgramRun Start(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& dir, const std::vector<std::string>& env,
+                 const std::function<bool(pid_t)>& tick) {
   ProgramRun run;
   std::vector<std::string> argv_texts{program};
   argv_texts.insert(argv_texts.end(), args.begin(), args.end());
@@ -296,12 +302,35 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     close(err_pipe[0]);
     return run;
   }
-  Drain(out_pipe[0], err_pipe[0], &run);
+  std::function<bool()> ticked;
+  if (tick) ticked = [&tick, pid] { return tick(pid); };
+  Drain(out_pipe[0], err_pipe[0], &run, ticked);
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
   }
   run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  run.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
   return run;
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& dir, const std::vector<std::string>& env) {
+  return Start(program, args, dir, env, nullptr);
+}
+
+ProgramRun RunProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& dir, const std::vector<std::string>& env,
+                                 const std::function<bool()>& ready, int Signal, bool* rSent) {
+  *rSent = false;
+  return Start(program, args, dir, env, [&](pid_t pid) {
+    if (!ready()) return true;
+    // Stopped first: the signal is taken as the program goes on, where it was.
+    *rSent = kill(pid, SIGSTOP) == 0 && kill(pid, Signal) == 0;
+    kill(pid, SIGCONT);
+    return false;
+  });
 }
 
 ScratchFolder::ScratchFolder() {
@@ -336,6 +365,25 @@ std::vector<std::string> ScratchFolder::Entries() const {
 ProgramRun ScratchFolder::Run(const std::string& program,
                               const std::vector<std::string>& args) const {
   return RunProgram(program, args, path_, {"QRLNT_SFSDIR=" + path_});
+}
+
+EndingFolder::EndingFolder(const char* Variable) : variable_(Variable) {
+  const char* inherited = std::getenv(Variable);
+  if (inherited != nullptr && inherited[0] != '\0') {
+    path_ = inherited;
+    return;
+  }
+  own_.emplace();
+  path_ = own_->path();
+  SetVariable(Variable, path_);
+}
+
+EndingFolder::~EndingFolder() {
+  if (own_.has_value()) SetVariable(variable_, "");
+}
+
+std::vector<std::string> EndingFolder::Entries() const {
+  return own_.has_value() ? own_->Entries() : std::vector<std::string>{};
 }
 
 void ExpectMatchesGolden(const std::string& path, const std::string& actual) {

@@ -3,12 +3,15 @@
 #ifndef TESTS_SUPPORT_RUN_PROGRAM_H_
 #define TESTS_SUPPORT_RUN_PROGRAM_H_
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 struct ProgramRun {
   int status = -1;  // exit status: 127 when the program could not be started (the
                     // reason is on err), -1 when no process was made or it did not exit
+  int signal = 0;   // the signal that ended the program; 0 when it exited
   std::string out;  // standard output
   std::string err;  // standard error
 };
@@ -20,6 +23,17 @@ struct ProgramRun {
 // CR LF, out and err have each CR LF as LF.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& dir, const std::vector<std::string>& env = {});
+
+#if !defined(_WIN32)
+// As RunProgram, and once ready(), asked about every millisecond while the
+// program runs, returns true, the program is stopped where it is, sent Signal
+// and let go on, so that Signal finds it where ready() saw it. *rSent tells
+// whether ready() came true before the program ended. Not on Windows, which has
+// no such signals.
+ProgramRun RunProgramInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& dir, const std::vector<std::string>& env,
+                                 const std::function<bool()>& ready, int Signal, bool* rSent);
+#endif
 
 // A new empty folder under the temporary folder ($TMPDIR or /tmp), removed with
 // everything in it when the object goes.
@@ -40,6 +54,29 @@ class ScratchFolder {
   ProgramRun Run(const std::string& program, const std::vector<std::string>& args) const;
 
  private:
+  std::string path_;
+};
+
+// The folder of a test whose process ends (EXPECT_EXIT). On Windows the
+// process that ends is a new one that runs the test again up to its end: it
+// finds the folder of the first through the environment variable Variable,
+// which the first sets and clears when the object goes. Only the first owns the
+// folder and removes it.
+class EndingFolder {
+ public:
+  explicit EndingFolder(const char* Variable);
+  ~EndingFolder();
+  EndingFolder(const EndingFolder&) = delete;
+  EndingFolder& operator=(const EndingFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  // The entries of the folder, sorted, as the first process sees them.
+  std::vector<std::string> Entries() const;
+
+ private:
+  const char* variable_;
+  std::optional<ScratchFolder> own_;
   std::string path_;
 };
 
