@@ -193,7 +193,8 @@ void HumanFile::WriteOwnLines(const char* const* Lines) {
 
 void HumanFile::WriteCheckTrailer() {
   WriteOwnLines(CheckTrailerHead);
-  if (werr == 0) {
+  // As every line: no stream, nothing written.
+  if (werr == 0 && hFile != nullptr) {
     werr = ErrorOf(
         [this] { return std::fwrite(recap.data(), 1, recap.size(), hFile) == recap.size(); });
   }
