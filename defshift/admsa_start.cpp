@@ -33,6 +33,7 @@ enum OptionBit : uint32_t {
   kRegionBit = 8,
   kAccountBit = 16,
   kCheckBit = 32,
+  kJournalBit = 64,
 };
 
 char* CopyText(const char* text) {
@@ -60,8 +61,8 @@ void Help() {
   std::printf("migrated from %s.\n", OldTAVOName2);
   std::printf("Usage:\n");
   std::printf(
-      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-l [LogFile]]] "
-      "\n");
+      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-j JournalFile] "
+      "[-l [LogFile]]] \n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
   std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
@@ -77,6 +78,9 @@ void Help() {
   std::printf("\t-e        \tmakes the command file check every tavoadd and tavoupdate\n");
   std::printf("\t          \tcommand it runs: at its end it names the definitions whose\n");
   std::printf("\t          \tcommands failed, and ends with exit status 1 if any did.\n");
+  std::printf("\tJournalFile\tis the journal of a checked command file (-j implies -e):\n");
+  std::printf("\t          \tevery command that succeeds appends its fingerprint to it,\n");
+  std::printf("\t          \tand a command whose fingerprint it holds is left out.\n");
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -196,6 +200,7 @@ struct RequestTexts {
     std::free(md->logf);
     std::free(md->region);
     std::free(md->acctf);
+    std::free(md->jnlf);
   }
 };
 
@@ -232,6 +237,7 @@ const Option kOptions[] = {
   {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",     kLogBit},
   {"aA",     nullptr,      kValueOption,   &AdmSAMigrationData::acctf,   "account file", kAccountBit},
   {"eE",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kCheckBit},
+  {"jJ",     nullptr,      kValueOption,   &AdmSAMigrationData::jnlf,    "journal file", kJournalBit},
 };
 // clang-format on
 
@@ -362,6 +368,13 @@ int main(int ArgC, char** ArgV) {
     std::printf("The account file '%s' and the log file '%s' are the same file\n", md.acctf,
                 md.logf);
     return 1;
+  }
+  // The journal is only read; a file written by the run would spoil it.
+  for (const char* other : {md.outf, md.logf, md.acctf}) {
+    if (NameTheSameFile(md.jnlf, other)) {
+      std::printf("The journal file '%s' and the file '%s' are the same file\n", md.jnlf, other);
+      return 1;
+    }
   }
   // The report and the banner share the console; keep them in order.
   std::fflush(stdout);

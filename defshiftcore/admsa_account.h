@@ -31,6 +31,8 @@ enum Fate : uint16_t {
   kFateAttributeDropped = 1u << 8,     // an attribute beyond the 32nd
   kFatePasswordReset = 1u << 9,        // the password became the user id
   kFateShortRecord = 1u << 10,         // its record is shorter than the layout
+  kFateJournaled = 1u << 12,           // every command of it is in the journal: nothing
+                                       // written, complete from an earlier run
 };
 
 // Why a record gave no definition (keep in step with kSkipCodes).

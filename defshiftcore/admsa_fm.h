@@ -15,6 +15,7 @@
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
 class Account;
+class Journal;
 
 class FMFile {
  public:
@@ -124,11 +125,29 @@ class HumanFile : public FMFile {
   // file is checked when it runs, and the file ends by naming the definitions
   // that had a failed command (admsa_tran_check.h).
   void setchecks(bool c) { checks = c; }
+  // From the next openoutfile on, the file is journaled: every command that
+  // succeeds appends its fingerprint to the journal Name (its last part, beside
+  // the command file), and a command whose fingerprint J (not owned) holds is
+  // left out (admsa_journal.h). Implies setchecks(true).
+  void setjournal(Journal* J, const char* Name) {
+    journal = J;
+    journalname = Name != nullptr ? Name : "";
+    if (J != nullptr) checks = true;
+  }
 
  private:
+  // What became of a definition.
+  enum Written { kRefused, kWhole, kInPart, kComplete };
   // Checks definition index (from 1) of class cls, gives it its row in the
-  // account, and writes it when it passes; whether it passed.
-  bool WriteDefinition(const ListBP& definition, int cls, int index);
+  // account, and writes it when it passes: all its commands, those the
+  // journal does not hold, or none when it holds them all.
+  Written WriteDefinition(const ListBP& definition, int cls, int index);
+  // Logs what the journal made of the definitions of a class and, at the end,
+  // of the whole file.
+  void ReportClassJournal(const int (&Count)[4]);
+  void ReportJournal();
+  // Writes Text, lines of the file's own, unless an earlier write failed.
+  void WriteOwnText(const std::string& Text);
   // Gives the closed account its name and logs its closing line; 0, or -1 after
   // message 3.
   int CommitAccount();
@@ -136,27 +155,28 @@ class HumanFile : public FMFile {
   void WriteLine(const char* Line);
   // The same for the line that Format makes of the arguments.
   void WriteFormatted(const char* Format, ...) ADMSA_PRINTF(2, 3);
-  // The same for the file's own lines, as they stand, up to the null entry.
-  void WriteOwnLines(const char* const* Lines);
   // Writes the trailer of a checked file with the recap lines.
   void WriteCheckTrailer();
 
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
 
-  FILE* hFile;         // the open command file, or null
-  bool lent;           // hFile is the caller's stream (openoutstream): never closed here
-  char* wbuf;          // the shared stream buffer while hFile uses it, or null; given back
-                       // once hFile is closed
-  OwnedText region;    // copy of the region name
-  int werr;            // error number of the first failed write to hFile; 0 while none failed
-  std::string temp;    // the file hFile writes until it is complete; empty when
-                       // hFile writes the requested file directly
-  std::string target;  // the name the complete file takes
-  Account* account;    // the run's account, or null
-  bool checks;         // the commands are checked (setchecks)
-  int checked;         // the definitions written with checks so far
-  std::string recap;   // their recap lines, escaped, each ended by a newline
+  FILE* hFile;              // the open command file, or null
+  bool lent;                // hFile is the caller's stream (openoutstream): never closed here
+  char* wbuf;               // the shared stream buffer while hFile uses it, or null; given back
+                            // once hFile is closed
+  OwnedText region;         // copy of the region name
+  int werr;                 // error number of the first failed write to hFile; 0 while none failed
+  std::string temp;         // the file hFile writes until it is complete; empty when
+                            // hFile writes the requested file directly
+  std::string target;       // the name the complete file takes
+  Account* account;         // the run's account, or null
+  bool checks;              // the commands are checked (setchecks)
+  int checked;              // the definitions written with checks so far
+  Journal* journal;         // the journal of a journaled file, or null
+  std::string journalname;  // its name as given
+  long written;             // commands written to a journaled file
+  long leftout;             // commands left out of it
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -48,7 +48,10 @@ HumanFile::HumanFile(const char* name, const char* reg)
       werr(0),
       account(nullptr),
       checks(false),
-      checked(0) {}
+      checked(0),
+      journal(nullptr),
+      written(0),
+      leftout(0) {}
 
 HumanFile::~HumanFile() {
   CloseStream();
@@ -123,7 +126,11 @@ void HumanFile::writeheader() {
   WriteLine("@REM  Edit this file to modify the resource definitions, and then run it to");
   WriteLine("@REM  perform the resource updates.");
   WriteLine("");
-  if (checks) WriteOwnLines(CheckHeader);
+  if (checks) {
+    std::string lines;
+    AppendCheckHeader(fname(), journal != nullptr ? journalname.c_str() : nullptr, &lines);
+    WriteOwnText(lines);
+  }
 }
 
 int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
@@ -134,22 +141,54 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
     Error.Report("\n %s\n", StanzaName[i]);
     int Counter = 0;
     int Migrated = 0;
+    int count[4] = {};  // by Written
     const ListLP definitions = OutputCfg->stanza(i);
     for (int d = 1; ListBP* definition = definitions.get(d); ++d) {
-      if (WriteDefinition(*definition, i, d)) ++Migrated;
+      const Written fate = WriteDefinition(*definition, i, d);
+      if (fate != kRefused) ++Migrated;
+      ++count[fate];
       ++Counter;
     }
     if (Counter != 0) {
       Error.Report("\n      %d records checked, %d migrated\n", Counter, Migrated);
+      ReportClassJournal(count);
     } else {
       Error.Report("      No records for this class\n");
     }
   }
-  if (checks) WriteCheckTrailer();
+  if (journal != nullptr) ReportJournal();
+  if (checks) {
+    std::string lines;
+    AppendCheckTrailer(&lines);
+    WriteOwnText(lines);
+  }
   return 0;
 }
 
-bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
+void HumanFile::ReportClassJournal(const int (&Count)[4]) {
+  if (journal == nullptr) return;
+  Error.Report("      %d complete already, %d written in part, %d written whole\n",
+               Count[kComplete], Count[kInPart], Count[kWhole]);
+}
+
+void HumanFile::ReportJournal() {
+  const char* name = journalname.c_str();
+  Error.Report(" Journal %s: %zu commands held, %ld left out, %ld written", name, journal->held(),
+               leftout, written);
+  const size_t unmatched = journal->held() - journal->matched();
+  if (unmatched != 0) {
+    Error.Report(" Journal %s: %zu commands held are not commands of this migration (ignored)",
+                 name, unmatched);
+  }
+  if (written == 0) {
+    Error.Report(
+        " Nothing is left to run: the journal %s holds every command of this migration, and the "
+        "command file holds none",
+        name);
+  }
+}
+
+HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
   // Definitions start with their key pair. The region definition has none: its
   // first pair is an attribute like any other, and it has no name.
   const BPair* first = definition.get(1);
@@ -159,47 +198,41 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
     record.Add(TextOf(pair->one), TextOf(pair->two));
   }
   const bool passed = record.Verify() == 1;
+  const char* shown = cls == RDid ? region.get() : record.name();
+  Written fate = passed ? kWhole : kRefused;
+  if (passed) {
+    CommandChecks check(checks ? checked + 1 : 0, journal);
+    // A command file that lost a line must not go on as if it had not:
+    // closefile reports the first failure and the run fails.
+    if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr);
+    written += check.written;
+    leftout += check.left_out;
+    if (check.left_out > 0) fate = check.written > 0 ? kInPart : kComplete;
+    if (checks && check.written > 0) {
+      // The definition's number names what its checks use; the line after its
+      // commands names it as the account does.
+      std::string line;
+      AppendFailureLine(++checked, ResTypeArr[cls], shown, &line);
+      line.push_back('\n');
+      WriteOwnText(line);
+    }
+    progress::Count(progress::kWritten);
+  }
   if (account != nullptr) {
-    account->Decided(cls, index, cls == RDid ? region.get() : record.name(), passed,
-                     record.fates());
+    const uint16_t journaled = fate == kComplete ? kFateJournaled : 0;
+    account->Decided(cls, index, shown, passed, record.fates() | journaled);
   }
-  if (!passed) return false;
-  std::string check;
-  if (checks) {
-    // The definition's number names all that its checks use; its recap line
-    // shows it as the account does.
-    AppendCommandCheck(++checked, &check);
-    std::string line;
-    AppendFailureLine(checked, ResTypeArr[cls], cls == RDid ? region.get() : record.name(), &line);
-    AppendScriptEscaped(line.data(), line.size(), &recap, /*Always=*/true);
-    recap.push_back('\n');
-  }
-  // A command file that lost a line must not go on as if it had not: closefile
-  // reports the first failure and the run fails.
-  if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr);
-  progress::Count(progress::kWritten);
-  return true;
+  return fate;
 }
 
 void HumanFile::WriteLine(const char* Line) {
   if (werr == 0) werr = ScriptWriteLine(hFile, Line);
 }
 
-void HumanFile::WriteOwnLines(const char* const* Lines) {
-  for (const char* const* line = Lines; *line != nullptr; ++line) {
-    if (werr == 0) werr = ScriptWriteOwnLine(hFile, *line);
-  }
-}
-
-void HumanFile::WriteCheckTrailer() {
-  WriteOwnLines(CheckTrailerHead);
+void HumanFile::WriteOwnText(const std::string& Text) {
   // As every line: no stream, nothing written.
-  if (werr == 0 && hFile != nullptr) {
-    werr = ErrorOf(
-        [this] { return std::fwrite(recap.data(), 1, recap.size(), hFile) == recap.size(); });
-  }
-  std::string().swap(recap);
-  WriteOwnLines(CheckTrailerTail);
+  if (werr != 0 || hFile == nullptr) return;
+  werr = ErrorOf([&] { return std::fwrite(Text.data(), 1, Text.size(), hFile) == Text.size(); });
 }
 
 void HumanFile::WriteFormatted(const char* Format, ...) {

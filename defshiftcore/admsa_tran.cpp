@@ -10,11 +10,19 @@
 #include "admsa_errs.h"
 #include "admsa_interrupt.h"
 #include "admsa_progress.h"
+#include "admsa_tran_check.h"
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
 
 Conversion::Conversion(const char* reg)
-    : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), checks(false), readrc(0) {}
+    : infile(nullptr),
+      outfile(nullptr),
+      region(reg),
+      account(nullptr),
+      checks(false),
+      journal(nullptr),
+      journalname(nullptr),
+      readrc(0) {}
 
 Conversion::~Conversion() {
   delete infile;
@@ -57,7 +65,10 @@ int Conversion::start() {
   TranslateAndRelease(TTable, conf.get(), nconf.get(), account);
   conf.reset();
   // The header of a checked file differs: the store must know before it opens.
-  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) human->setchecks(checks);
+  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) {
+    human->setchecks(checks);
+    human->setjournal(journal, journalname);
+  }
   if (outfile->openoutfile() != 0) {
     Error.Report(32);
     return -1;
@@ -81,6 +92,40 @@ const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 constexpr uint32_t kAccountOption = 16;
 // The option bit of the checked command file.
 constexpr uint32_t kCheckOption = 32;
+// The option bit of AdmSAMigrationData::jnlf, the journal of a journaled file.
+constexpr uint32_t kJournalOption = 64;
+
+const char* JournalOf(const AdmSAMigrationData* md) {
+  return (md->Options & kJournalOption) != 0 ? md->jnlf : nullptr;
+}
+
+// Reads the journal Name into *rJournal and logs what it holds; 0, or -1 after
+// a message that says why it cannot be read.
+int ReadJournal(const char* Name, Journal* rJournal) {
+  const int error = rJournal->Read(Name);
+  if (error == Journal::kForeignLine) {
+    Error.Report(5, Name, static_cast<int>(rJournal->foreign_line()));
+    Error.Explain(
+        "%s, line %zu: not a line that a command file writes to its journal; give -j the "
+        "journal of this migration's command files, or a name that does not exist yet",
+        Name, rJournal->foreign_line());
+    return -1;
+  }
+  if (error != 0) {
+    Error.ReportFailure(error, 1, Name, error);
+    return -1;
+  }
+  if (!rJournal->exists()) {
+    Error.Report(" Journal %s does not exist yet: every command is written", Name);
+    return 0;
+  }
+  Error.Report(" Journal %s: %zu lines, %zu commands", Name, rJournal->lines(), rJournal->held());
+  if (rJournal->cut() != 0) {
+    Error.Report(" Journal %s: %zu %s cut short by an interrupted run, left aside", Name,
+                 rJournal->cut(), rJournal->cut() == 1 ? "line" : "lines");
+  }
+  return 0;
+}
 
 // Whether the region can stand in every line of the command file; reports why
 // it cannot.
@@ -100,8 +145,30 @@ bool RegionWritable(const char* region) {
   return true;
 }
 
+// Whether the journal's name can stand in every command file; reports why it cannot.
+bool JournalWritable(const char* name) {
+  if (name == nullptr || JournalNameWritable(name)) return true;
+  Error.Report(
+      "Journal name '%s' cannot be written to a command file: it must end in a file name "
+      "without double quotes or control characters",
+      ShowControlCharacters(name).c_str());
+  return false;
+}
+
 // The run of transmain once the log is open; its result.
 int Run(const AdmSAMigrationData* md, Conversion* conversion) {
+  // Read before anything else: a journal that cannot be read fails the run
+  // before any file is touched.
+  Journal journal;
+  if (const char* name = JournalOf(md)) {
+    if (ReadJournal(name, &journal) != 0) {
+      Error.Report(33, -1);
+      Error.EndLog();
+      return -1;
+    }
+    conversion->journal = &journal;
+    conversion->journalname = name;
+  }
   // The account is started before anything is read, so that its rows go out as
   // the run decides them.
   Account account;
@@ -131,7 +198,7 @@ int Run(const AdmSAMigrationData* md, Conversion* conversion) {
 extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   if (md == nullptr) return -1;
   // Refused before anything is read: every command would carry the region.
-  if (!RegionWritable(md->region)) {
+  if (!RegionWritable(md->region) || !JournalWritable(JournalOf(md))) {
     Error.Report(29);
     return -1;
   }
@@ -143,7 +210,7 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   Error.Init(md->logf);
   Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
                Shown(md->region));
-  if ((md->Options & kCheckOption) != 0) {
+  if ((md->Options & (kCheckOption | kJournalOption)) != 0) {
     conversion.checks = true;
     Error.Report(
         "Commands checked: at its end the command file names the definitions whose tavoadd or "

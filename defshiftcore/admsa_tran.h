@@ -5,6 +5,7 @@
 
 #include "admsa_account.h"
 #include "admsa_fm.h"
+#include "admsa_journal.h"
 #include "admsa_supp.h"
 #include "defshiftcore.h"
 
@@ -40,9 +41,11 @@ class Conversion {
   FMFile* infile;
   FMFile* outfile;
   const char* region;
-  Account* account;  // the run's account, or null; not owned
-  bool checks;       // the command file checks its commands (HumanFile::setchecks)
-  int readrc;        // -1 when the last readinall ended on a failure, else 0
+  Account* account;         // the run's account, or null; not owned
+  bool checks;              // the command file checks its commands (HumanFile::setchecks)
+  Journal* journal;         // the journal of a journaled file, or null; not owned
+  const char* journalname;  // its name as given, while journal is set
+  int readrc;               // -1 when the last readinall ended on a failure, else 0
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_H_

@@ -1,68 +1,168 @@
 #include "admsa_tran_check.h"
 
+#include <cstring>
+
+#include "admsa_tran_escape.h"
+
+namespace {
+
 // clang-format off
-const char* const CheckHeader[] = {
+const char* const kCheckedRemarks[] = {
   "@REM  Every tavoadd and tavoupdate command is checked: the file goes on after a",
   "@REM  command that fails, and at its end prints how many commands failed, names",
   "@REM  each definition that had a failed command, and ends with exit status 1, or",
   "@REM  0 when every command passed.",
-  "@SETLOCAL ENABLEEXTENSIONS DISABLEDELAYEDEXPANSION",
-  // Markers of an earlier run that the environment holds are cleared: SET
-  // lists at least the one set first, and complains of nothing.
-  "@SET DEFSHIFT_F=1",
-  "@FOR /F \"delims==\" %%V IN ('SET DEFSHIFT_') DO @SET %%V=",
-  "@SET /A DEFSHIFT_FAILED=0, DEFSHIFT_PASSED=0",
-  "",
   nullptr,
 };
 
-const char* const CheckTrailerHead[] = {
+const char* const kTrailer[] = {
   "",
   "@SET /A DEFSHIFT_RUN=DEFSHIFT_FAILED+DEFSHIFT_PASSED",
   "@ECHO %DEFSHIFT_FAILED% of %DEFSHIFT_RUN% tavoadd/tavoupdate commands failed",
-  "@IF %DEFSHIFT_FAILED% EQU 0 GOTO DEFSHIFT_NONE_FAILED",
-  nullptr,
-};
-
-// EXIT /B ends the file, not the interpreter: one started for the file (cmd /c)
-// ends with the status, a file that CALLed it gets it as its ERRORLEVEL.
-const char* const CheckTrailerTail[] = {
+  "@IF EXIST \"%DEFSHIFT_L%\" TYPE \"%DEFSHIFT_L%\"",
+  "@IF \"%DEFSHIFT_FAILED%\"==\"0\" GOTO DEFSHIFT_NONE_FAILED",
+  // EXIT /B ends the file, not the interpreter: one started for the file (cmd
+  // /c) ends with the status, a file that CALLed it gets it as its ERRORLEVEL.
+  "@IF CMDEXTVERSION 2 EXIT /B 1",
+  "@IF NOT \"%ERRORLEVEL%\"==\"\" EXIT /B 1",
   "@ENDLOCAL",
-  "@EXIT /B 1",
+  "@VERIFY OTHER 2>NUL",
+  "@GOTO DEFSHIFT_END",
   ":DEFSHIFT_NONE_FAILED",
+  "@IF CMDEXTVERSION 2 EXIT /B 0",
+  "@IF NOT \"%ERRORLEVEL%\"==\"\" EXIT /B 0",
   "@ENDLOCAL",
-  "@EXIT /B 0",
+  "@VERIFY >NUL",
+  ":DEFSHIFT_END",
   nullptr,
 };
 // clang-format on
 
-namespace {
+const char kPassed[] = ") ELSE IF ERRORLEVEL 0 (SET /A DEFSHIFT_PASSED+=1";
+const char kJournalAppend[] = " & >>\"%DEFSHIFT_J%\" ECHO ";
 
-void AppendMarker(int Definition, std::string* rLine) {
-  rLine->append("DEFSHIFT_F");
+void AppendLines(const char* const* Lines, std::string* rText) {
+  for (const char* const* line = Lines; *line != nullptr; ++line) {
+    rText->append(*line);
+    rText->push_back('\n');
+  }
+}
+
+// A remark that names File: written as the interpreter must read it.
+void AppendRemark(const char* Before, const std::string& File, const char* After,
+                  std::string* rText) {
+  const std::string line = std::string(Before) + File + After;
+  AppendScriptEscaped(line.data(), line.size(), rText);
+  rText->push_back('\n');
+}
+
+// The two lines that set Variable to File in the folder of the command file.
+void AppendFileVariable(const char* Variable, const std::string& File, std::string* rText) {
+  for (const char* start : {"@SET ", "@IF CMDEXTVERSION 2 SET "}) {
+    rText->append(start);
+    rText->append(Variable);
+    rText->push_back('=');
+    if (start[1] == 'I') rText->append("%~dp0");
+    AppendScriptEscaped(File.data(), File.size(), rText, /*Always=*/true);
+    rText->push_back('\n');
+  }
+}
+
+// Counts a failed command of definition Definition.
+void AppendFailed(int Definition, std::string* rLine) {
+  rLine->append("SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=");
   rLine->append(std::to_string(Definition));
 }
 
+bool IsControl(unsigned char c) { return c < 32 || c == 127; }
+
 }  // namespace
 
-void AppendCommandCheck(int Definition, std::string* rLine) {
+std::string LastPart(const char* Path) {
+  const char* last = Path;
+  for (const char* p = Path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\' || *p == ':') last = p + 1;
+  }
+  return last;
+}
+
+std::string FailureListName(const char* CommandFile) {
+  std::string name = LastPart(CommandFile);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  for (char& c : name) {
+    if (IsControl(static_cast<unsigned char>(c)) || std::strchr("\"<>|*?", c) != nullptr) c = '_';
+  }
+  return name + ".failed";
+}
+
+bool JournalNameWritable(const char* JournalFile) {
+  const std::string name = LastPart(JournalFile);
+  if (name.empty()) return false;
+  for (const char c : name) {
+    if (c == '"' || IsControl(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::string* rText) {
+  const std::string failures = FailureListName(CommandFile);
+  AppendLines(kCheckedRemarks, rText);
+  AppendRemark("@REM  Their names are also kept in ", failures, ", beside this file.", rText);
+  std::string journal;
+  if (JournalFile != nullptr) {
+    journal = LastPart(JournalFile);
+    AppendRemark("@REM  Every command that succeeds appends its fingerprint to the journal ",
+                 journal, ",", rText);
+    rText->append(
+        "@REM  beside this file: run defshift again with -j and that journal, and it\n"
+        "@REM  writes only the commands that are left.\n");
+  }
+  rText->append(
+      "@REM  On Windows NT 4.0 these files are in the current folder instead.\n"
+      "@SETLOCAL\n"
+      "@IF CMDEXTVERSION 2 SETLOCAL ENABLEEXTENSIONS DISABLEDELAYEDEXPANSION\n"
+      "@SET ERRORLEVEL=\n");
+  AppendFileVariable("DEFSHIFT_L", failures, rText);
+  if (JournalFile != nullptr) AppendFileVariable("DEFSHIFT_J", journal, rText);
+  rText->append(
+      "@IF EXIST \"%DEFSHIFT_L%\" DEL \"%DEFSHIFT_L%\"\n"
+      "@SET /A DEFSHIFT_FAILED=0, DEFSHIFT_PASSED=0, DEFSHIFT_FD=0\n"
+      "\n");
+}
+
+void AppendCheckTrailer(std::string* rText) { AppendLines(kTrailer, rText); }
+
+void CommandChecks::Append(const Fingerprint* Print, std::string* rLine) const {
   // Failed above 0, passed at 0, failed below 0.
-  std::string failed = "SET /A DEFSHIFT_FAILED+=1, ";
-  AppendMarker(Definition, &failed);
-  failed.append("=1");
   rLine->append(" & IF ERRORLEVEL 1 (");
-  rLine->append(failed);
-  rLine->append(") ELSE IF ERRORLEVEL 0 (SET /A DEFSHIFT_PASSED+=1) ELSE ");
-  rLine->append(failed);
+  AppendFailed(definition_, rLine);
+  rLine->append(kPassed);
+  if (Print != nullptr) {
+    rLine->append(kJournalAppend);
+    rLine->append(kJournalTag);
+    AppendFingerprint(*Print, rLine);
+  }
+  rLine->append(") ELSE ");
+  AppendFailed(definition_, rLine);
+}
+
+size_t CommandChecks::SuffixLength() const {
+  std::string suffix;
+  Fingerprint print{};
+  Append(journal_ != nullptr ? &print : nullptr, &suffix);
+  return suffix.size();
 }
 
 void AppendFailureLine(int Definition, const char* Code, const char* Name, std::string* rLine) {
-  rLine->append("@IF DEFINED ");
-  AppendMarker(Definition, rLine);
+  rLine->append("@IF \"%DEFSHIFT_FD%\"==\"");
+  rLine->append(std::to_string(Definition));
+  rLine->append("\" >>\"%DEFSHIFT_L%\" ECHO ");
   // The text begins with a word of its own, so that ECHO never takes a name for
   // ON, OFF or /?.
-  rLine->append(" ECHO Failed: ");
-  rLine->append(Code);
-  rLine->push_back(' ');
-  rLine->append(Name);
+  std::string text = "Failed: ";
+  text.append(Code);
+  text.push_back(' ');
+  text.append(Name);
+  AppendScriptEscaped(text.data(), text.size(), rLine, /*Always=*/true);
 }

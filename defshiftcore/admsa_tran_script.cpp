@@ -11,8 +11,10 @@
 
 #include "admsa_account.h"
 #include "admsa_errs.h"
+#include "admsa_journal.h"
 #include "admsa_supp_text.h"
 #include "admsa_tab.h"
+#include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
 
 // clang-format off
@@ -93,7 +95,8 @@ class AttrToScript::Lines {
     text_.push_back('\n');
     ends_.push_back(text_.size());
   }
-  // Ends a tavoadd or tavoupdate line, which Escaped gives a check.
+  // Ends a tavoadd or tavoupdate line, which Escaped gives a check and may
+  // leave out.
   void EndCommand() {
     End();
     commands_.push_back(ends_.size() - 1);
@@ -103,10 +106,12 @@ class AttrToScript::Lines {
     End();
   }
 
-  // The lines, each escaped as ScriptWriteLine escapes it; with a Check, each
-  // command line escaped as it must be to take the Check after it, as it stands.
-  const std::string& Escaped(const std::string* Check) {
-    if (Check != nullptr) return Checked(*Check);
+  // The lines, each escaped as ScriptWriteLine escapes it; with Checks, each
+  // command line escaped as it must be to take its check after it, and those
+  // that the journal of Checks holds left out. Empty when the journal holds
+  // every command of the definition.
+  const std::string& Escaped(CommandChecks* Checks) {
+    if (Checks != nullptr) return Checked(Checks);
     // Most definitions hold none of the characters that need escaping: one look
     // at the whole text settles them, and only the others are taken line by line.
     if (!NeedsEscape(text_)) return text_;
@@ -137,8 +142,8 @@ class AttrToScript::Lines {
   // Room for the remarks and commands of a usual definition.
   static constexpr size_t kUsualScript = 1024;
 
-  // The lines as Escaped gives them with Check.
-  const std::string& Checked(const std::string& Check) {
+  // The lines as Escaped gives them with Checks.
+  const std::string& Checked(CommandChecks* Checks) {
     escaped_.clear();
     size_t start = 0;
     size_t line = 0;
@@ -146,17 +151,29 @@ class AttrToScript::Lines {
     for (const size_t end : ends_) {
       const char* text = text_.data() + start;
       const size_t length = end - 1 - start;
-      if (command != commands_.end() && *command == line) {
-        AppendScriptEscaped(text, length, &escaped_, NeedsEscapeBeforeJoin(text, length));
-        escaped_.append(Check);
-        ++command;
-      } else {
-        AppendScriptEscaped(text, length, &escaped_);
-      }
-      escaped_.push_back('\n');
       start = end;
-      ++line;
+      if (command == commands_.end() || *command != line++) {
+        AppendScriptEscaped(text, length, &escaped_);
+        escaped_.push_back('\n');
+        continue;
+      }
+      ++command;
+      // The fingerprint is taken of the line as the program's runtime reads it,
+      // before the interpreter's escapes.
+      Fingerprint print;
+      if (Checks->journal() != nullptr) {
+        print = CommandFingerprint(text, length);
+        if (Checks->journal()->Holds(print)) {
+          ++Checks->left_out;
+          continue;
+        }
+      }
+      ++Checks->written;
+      AppendScriptEscaped(text, length, &escaped_, NeedsEscapeBeforeJoin(text, length));
+      Checks->Append(Checks->journal() != nullptr ? &print : nullptr, &escaped_);
+      escaped_.push_back('\n');
     }
+    if (Checks->written == 0 && Checks->left_out > 0) escaped_.clear();
     return escaped_;
   }
 
@@ -513,7 +530,7 @@ void AttrToScript::ShowStanza(Lines* rScript) const {
   rScript->Add("");
 }
 
-int AttrToScript::CreateScript(FILE* hFile, const std::string* Check) {
+int AttrToScript::CreateScript(FILE* hFile, CommandChecks* Checks) {
   if (!InitOk) return 0;
   // A region definition without attributes has no command to carry.
   if (ResourceID == RDid && iResourceAttributes == 0) return 0;
@@ -523,6 +540,6 @@ int AttrToScript::CreateScript(FILE* hFile, const std::string* Check) {
   script.Clear();
   ShowStanza(&script);
   BuildCommand(&script);
-  const std::string& text = script.Escaped(Check);
+  const std::string& text = script.Escaped(Checks);
   return WriteAll(hFile, text.data(), text.size());
 }

@@ -11,6 +11,8 @@
 #include "admsa_arena.h"
 #include "admsa_errs.h"
 
+class CommandChecks;
+
 // The transactions that the earlier release supplied with its own system, four
 // characters each, ended by a null entry. Definitions of these are not migrated.
 constexpr int kDeleteTransCount = 40;
@@ -76,13 +78,16 @@ class AttrToScript {
   // every two attributes, each line as ScriptWriteLine writes it. The region,
   // the name and each attribute, as the remarks show it (every \" a plain "),
   // are written as AppendArgument writes a program argument. The lines go to
-  // the stream in one piece. With a Check (admsa_tran_check.h), every tavoadd
-  // and tavoupdate line ends with it, as it stands; a command line that the
+  // the stream in one piece. With Checks (admsa_tran_check.h), every tavoadd
+  // and tavoupdate line ends with its check; a command line that the
   // interpreter would read within quotes or a parenthesis at its end is then
-  // escaped whole (NeedsEscapeBeforeJoin). A region definition without
-  // attributes, or a null hFile, writes nothing. Returns 0 when the stream took
-  // the lines, else the error number of the failure (as ScriptWriteLine).
-  int CreateScript(FILE* hFile, const std::string* Check = nullptr);
+  // escaped whole (NeedsEscapeBeforeJoin). When Checks has a journal, a command
+  // whose fingerprint it holds is left out, and a definition whose every
+  // command it holds is not written at all; Checks counts the commands written
+  // and left out. A region definition without attributes, or a null hFile,
+  // writes nothing. Returns 0 when the stream took the lines, else the error
+  // number of the failure (as ScriptWriteLine).
+  int CreateScript(FILE* hFile, CommandChecks* Checks = nullptr);
 
   int initok() const { return InitOk; }
   // The resource name as given ("" when not initialised).

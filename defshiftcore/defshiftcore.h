@@ -29,8 +29,10 @@ struct AdmSAMigrationData {
   char* logf;        // log file name, or null to report on the console
   char* region;      // region the commands are generated for, or null
   uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region,
-                     // 16 account file, 32 the command file checks its commands
+                     // 16 account file, 32 the command file checks its commands,
+                     // 64 journaled command file (implies 32)
   char* acctf;       // account file to write; read only when Options has 16
+  char* jnlf;        // journal of the command file; read only when Options has 64
 };
 
 extern "C" {
