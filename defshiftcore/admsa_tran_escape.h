@@ -8,8 +8,9 @@
 #include <cstddef>
 #include <string>
 
-// The longest line the command interpreter reads.
-constexpr size_t kInterpreterLineLimit = 8191;
+// The longest line the command interpreter of Windows NT 4.0 and Windows 2000
+// reads (later ones read 8191).
+constexpr size_t kInterpreterLineLimit = 2047;
 
 // The longest region name a command file can carry, in bytes. Besides the region,
 // the longest command line the rule tables can produce holds under 340 characters:
@@ -18,11 +19,12 @@ constexpr size_t kInterpreterLineLimit = 8191;
 // ClassMaxTasks, ten limits joined), each with its blank and enclosing quotes.
 // Written as arguments (AppendArgument) and then escaped (ScriptEscape), a
 // character takes at most three: a " becomes \" and then \^". So
-// 3 x (340 + 2048) = 7164 stays within kInterpreterLineLimit, and so does header
-// line 7 with the region; so do a command line with the check of a checked
-// command file after it (under 200 characters, admsa_tran_check.h) and the
-// recap line that shows the region, 2 x 2048 characters and some 50 more.
-constexpr size_t kMaxRegionLength = 2048;
+// 3 x (340 + 2 + 200) = 1626, and with the check of a journaled command file
+// after it (under 300 characters, admsa_tran_check.h) a command line stays
+// within kInterpreterLineLimit; so do header line 7 with the region and the
+// line that names the region definition when it failed, 2 x 200 characters and
+// some 80 more.
+constexpr size_t kMaxRegionLength = 200;
 
 // Line as the command file holds it. A line holding none of % ^ & | < > is
 // returned unchanged. Otherwise every % is doubled and a caret is put before every

@@ -1,6 +1,7 @@
 // transmain, the library's entry point: what it refuses before a run begins.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +16,7 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
       {"REG\nION", "Region 'REG?ION' holds characters that cannot be written to a command file\n"},
       {"REG\r", "Region 'REG?' holds characters that cannot be written to a command file\n"},
       {"\tREG\x7f", "Region '?REG?' holds characters that cannot be written to a command file\n"},
-      {too_long, "Region name of 2049 characters is too long for a command file (at most 2048)\n"},
+      {too_long, "Region name of 201 characters is too long for a command file (at most 200)\n"},
   };
   for (const auto& r : regions) {
     char inf[] = "NOSUCH";
@@ -31,5 +32,25 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
     EXPECT_EQ(r.second, captured.out);
     EXPECT_EQ("Error 29: No conversion performed.\n", captured.err);
     EXPECT_EQ("", ReadText(out_path)) << r.second;
+  }
+}
+
+// The journal's name stands in every journaled command file: one that no
+// command file can carry is refused before anything is read.
+TEST(TransmainTest, RefusesUnwritableJournalNameBeforeReadingAnything) {
+  for (const char* name : {"dir/", "a\\\"q\".jnl", "x/j\tl"}) {
+    char inf[] = "NOSUCH";
+    char region[] = "REG";
+    const std::string out_path = TempPath("refused.cmd");
+    std::vector<char> outf(out_path.begin(), out_path.end());
+    outf.push_back('\0');
+    std::vector<char> jnlf(name, name + std::strlen(name) + 1);
+    AdmSAMigrationData md{inf, outf.data(), nullptr, region, 1 | 2 | 8 | 64, nullptr, jnlf.data()};
+    int rc = 0;
+    const Captured captured = Capture([&] { rc = transmain(&md); });
+    EXPECT_EQ(-1, rc) << name;
+    EXPECT_TRUE(Has(captured.out, "cannot be written to a command file")) << captured.out;
+    EXPECT_EQ("Error 29: No conversion performed.\n", captured.err);
+    EXPECT_EQ("", ReadText(out_path)) << name;
   }
 }
