@@ -1,0 +1,199 @@
+// The journaled command file (defshift -j), made by the built defshift: the
+// fingerprints it appends, the commands a journal leaves out, staged changes,
+// the report and the account, and journals that fail the run. A run of the
+// file in which every command passes is stood for by appending its fingerprint
+// lines to the journal, as the interpreter would; the runs under cmd.exe itself
+// are in e2e_checks_test.cpp.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "admsa_journal.h"
+#include "support/argument_model.h"
+#include "support/capture.h"
+#include "support/interpreter_model.h"
+#include "support/run_program.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kSample[] = SAMPLES_DIR "/ordentry.desc";
+const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
+const char kJournalEcho[] = ">>\"%DEFSHIFT_J%\" ECHO ";
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1) {
+    lines.push_back(text.substr(pos, end - pos));
+  }
+  return lines;
+}
+
+class JournalRunTest : public testing::Test {
+ protected:
+  void Image(const std::string& desc_text) {
+    std::ofstream(dir_.Path("o.desc"), std::ios::binary) << desc_text;
+    const ProgramRun built = dir_.Run(CTFIMAGE_BIN, {"build", dir_.Path("o.desc"), "ORDENTRY.ctf"});
+    ASSERT_EQ(0, built.status) << built.err;
+  }
+
+  ProgramRun Defshift(const Lines& extra) {
+    Lines args = {"-i", "ORDENTRY", "-r", "ORDERS"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return dir_.Run(DEFSHIFT_BIN, args);
+  }
+
+  // The commands of the file name, as the model of the interpreter hands them
+  // on, without their checks.
+  Lines Commands(const std::string& name) const {
+    Lines commands;
+    for (const std::string& line : SplitLines(ReadText(dir_.Path(name)))) {
+      if (line.rfind("tavo", 0) != 0) continue;
+      std::string handed;
+      std::string why;
+      EXPECT_TRUE(Interpret(line.substr(0, line.find(kCheckStart)), &handed, &why)) << why;
+      commands.push_back(handed);
+    }
+    return commands;
+  }
+
+  // Stands for a run of the file name in which every command passes: appends
+  // the journal line of each command to the journal, as its check would. Each
+  // journal line is the fingerprint of the words the program gets, as the
+  // model of the C runtime splits them.
+  void RunAllPassing(const std::string& name, const std::string& journal) {
+    std::ofstream out(dir_.Path(journal), std::ios::binary | std::ios::app);
+    for (const std::string& line : SplitLines(ReadText(dir_.Path(name)))) {
+      if (line.rfind("tavo", 0) != 0) continue;
+      const size_t echo = line.find(kJournalEcho);
+      ASSERT_NE(std::string::npos, echo) << line;
+      const std::string print = line.substr(echo + sizeof kJournalEcho - 1, kJournalLineLength);
+      std::string handed;
+      std::string why;
+      Lines words;
+      ASSERT_TRUE(Interpret(line.substr(0, line.find(kCheckStart)), &handed, &why)) << why;
+      ASSERT_TRUE(SplitArguments(handed, &words, &why)) << why;
+      std::string expected = kJournalTag;
+      AppendFingerprint(FingerprintOf(words), &expected);
+      ASSERT_EQ(expected, print) << line;
+      out << print << "\r\n";
+    }
+  }
+
+  std::string Desc() const { return ReadFile(kSample); }
+
+  ScratchFolder dir_;
+};
+
+// A first run writes every command; a run after a complete one, nothing, and
+// says so; the report counts class by class and in total, the account gives
+// each definition's state.
+TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
+  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_EQ(0, Defshift({"-o", "plain.cmd"}).status);
+  ProgramRun run = Defshift({"-J", "m.jnl", "-a", "a.csv"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(run.out, "\nCommands checked: ")) << run.out;
+  EXPECT_TRUE(Has(run.out, " Journal m.jnl does not exist yet: every command is written\n"));
+  EXPECT_TRUE(Has(run.out, " Journal m.jnl: 0 commands held, 0 left out, 140 written\n"));
+  EXPECT_EQ(Commands("plain.cmd"), Commands("migratetavo.cmd"));
+  EXPECT_FALSE(Has(ReadFile(dir_.Path("a.csv")), "journaled"));
+  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+
+  run = Defshift({"/j", "m.jnl", "-a", "a.csv"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(run.out, " Journal m.jnl: 140 lines, 140 commands\n")) << run.out;
+  EXPECT_TRUE(Has(run.out,
+                  "\n      4 records checked, 4 migrated\n\n"
+                  "      4 complete already, 0 written in part, 0 written whole\n"));
+  EXPECT_TRUE(Has(run.out,
+                  " Journal m.jnl: 140 commands held, 140 left out, 0 written\n"
+                  " Nothing is left to run: the journal m.jnl holds every command of "
+                  "this migration, and the command file holds none\n"));
+  EXPECT_TRUE(Commands("migratetavo.cmd").empty());
+  const std::string account = ReadFile(dir_.Path("a.csv"));
+  EXPECT_TRUE(Has(account, ",wd,OE01,migrated,journaled\r\n")) << account;
+  EXPECT_TRUE(Has(account, ",wd,MDL1,amended,netname-reset;journaled\r\n")) << account;
+  EXPECT_TRUE(Has(account, ",td,QSGN,not migrated,supplied-transaction\r\n")) << account;
+}
+
+// The control file changed after a complete run: a definition added, a
+// description changed, a definition removed. The new file holds exactly the
+// commands whose text is new; the removed definition's commands are counted as
+// held but no longer given.
+TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
+  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_EQ(0, Defshift({"-o", "before.cmd"}).status);
+  ASSERT_EQ(0, Defshift({"-j", "m.jnl"}).status);
+  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+
+  std::string desc = Desc();
+  const std::string old_desc = "106=\"Query an order\"";
+  ASSERT_TRUE(Has(desc, old_desc));
+  desc.replace(desc.find(old_desc), old_desc.size(), "106=\"Look up an order\"");
+  const std::string removed =
+      "P 1003=INV1 1002=ORDERS 100=INVPRINT 106=\"Print the invoices\" 109=3\n";
+  ASSERT_TRUE(Has(desc, removed));
+  desc.erase(desc.find(removed), removed.size());
+  desc += "P 1003=RET1 1002=ORDERS 100=ORDENTRY 106=\"Returns\"\n";
+  ASSERT_NO_FATAL_FAILURE(Image(desc));
+  ASSERT_EQ(0, Defshift({"-o", "after.cmd"}).status);
+  const ProgramRun run = Defshift({"-j", "m.jnl"});
+  ASSERT_EQ(0, run.status) << run.err;
+
+  const Lines before = Commands("before.cmd");
+  Lines changed;
+  for (const std::string& command : Commands("after.cmd")) {
+    if (std::find(before.begin(), before.end(), command) == before.end())
+      changed.push_back(command);
+  }
+  ASSERT_EQ(5u, changed.size());  // ORD2's description, RET1's tavoadd and three tavoupdates
+  EXPECT_EQ(changed, Commands("migratetavo.cmd"));
+  EXPECT_TRUE(Has(run.out, "      2 complete already, 1 written in part, 1 written whole\n"))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, " commands held are not commands of this migration (ignored)\n"));
+}
+
+// A journal with a line that no command file writes fails the run, naming the
+// file and the line, before any file is replaced; one cut short by an
+// interruption is read, and the line left aside is reported.
+TEST_F(JournalRunTest, ForeignJournalFailsAndCutJournalIsRead) {
+  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_EQ(0, Defshift({"-j", "m.jnl", "-a", "a.csv"}).status);
+  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+  const std::string journal = ReadFile(dir_.Path("m.jnl"));
+  const std::string command_file = ReadFile(dir_.Path("migratetavo.cmd"));
+  const std::string account = ReadFile(dir_.Path("a.csv"));
+
+  std::ofstream(dir_.Path("m.jnl"), std::ios::binary)
+      << journal.substr(0, 71 * 3) << "@ECHO off\r\n"
+      << journal.substr(71 * 3);
+  ProgramRun run = Defshift({"-j", "m.jnl", "-a", "a.csv", "-o", "migratetavo.cmd"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_TRUE(Has(run.err,
+                  "Error 5: Failed to read file m.jnl (4)\nm.jnl, line 4: not a line that a "
+                  "command file writes to its journal"))
+      << run.err;
+  EXPECT_EQ(command_file, ReadFile(dir_.Path("migratetavo.cmd")));
+  EXPECT_EQ(account, ReadFile(dir_.Path("a.csv")));
+
+  std::ofstream(dir_.Path("m.jnl"), std::ios::binary) << journal.substr(0, 71 * 100 + 30);
+  run = Defshift({"-j", "m.jnl"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(run.out,
+                  " Journal m.jnl: 100 lines, 100 commands\n"
+                  " Journal m.jnl: 1 line cut short by an interrupted run, left aside\n"))
+      << run.out;
+  EXPECT_EQ(40u, Commands("migratetavo.cmd").size());
+
+  // The journal is only read: no file of the run may be it.
+  run = Defshift({"-j", "m.jnl", "-o", "./m.jnl"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_TRUE(Has(run.out, "The journal file 'm.jnl' and the file './m.jnl' are the same file\n"));
+}
+
+}  // namespace
