@@ -314,6 +314,33 @@ bool ScanArgument(const char* arg, const char* next, Scan* scan, AdmSAMigrationD
   return next != nullptr;
 }
 
+// Whether two of the files of the request are one file, which the usage then
+// tells; the journal, which is only read, is none of the files written.
+bool FilesClash(const AdmSAMigrationData& md) {
+  if (NameTheSameFile(md.outf, md.logf)) {
+    std::printf("The output file '%s' and the log file '%s' are the same file\n", md.outf, md.logf);
+    return true;
+  }
+  if (NameTheSameFile(md.acctf, md.outf)) {
+    std::printf("The account file '%s' and the output file '%s' are the same file\n", md.acctf,
+                md.outf);
+    return true;
+  }
+  if (NameTheSameFile(md.acctf, md.logf)) {
+    std::printf("The account file '%s' and the log file '%s' are the same file\n", md.acctf,
+                md.logf);
+    return true;
+  }
+  // The journal is only read; a file written by the run would spoil it.
+  for (const char* other : {md.outf, md.logf, md.acctf}) {
+    if (NameTheSameFile(md.jnlf, other)) {
+      std::printf("The journal file '%s' and the file '%s' are the same file\n", md.jnlf, other);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int ArgC, char** ArgV) {
@@ -355,27 +382,7 @@ int main(int ArgC, char** ArgV) {
     bExit = true;
   }
   if (bExit) return 1;
-  if (NameTheSameFile(md.outf, md.logf)) {
-    std::printf("The output file '%s' and the log file '%s' are the same file\n", md.outf, md.logf);
-    return 1;
-  }
-  if (NameTheSameFile(md.acctf, md.outf)) {
-    std::printf("The account file '%s' and the output file '%s' are the same file\n", md.acctf,
-                md.outf);
-    return 1;
-  }
-  if (NameTheSameFile(md.acctf, md.logf)) {
-    std::printf("The account file '%s' and the log file '%s' are the same file\n", md.acctf,
-                md.logf);
-    return 1;
-  }
-  // The journal is only read; a file written by the run would spoil it.
-  for (const char* other : {md.outf, md.logf, md.acctf}) {
-    if (NameTheSameFile(md.jnlf, other)) {
-      std::printf("The journal file '%s' and the file '%s' are the same file\n", md.jnlf, other);
-      return 1;
-    }
-  }
+  if (FilesClash(md)) return 1;
   // The report and the banner share the console; keep them in order.
   std::fflush(stdout);
   return transmain(&md) == 0 ? 0 : 1;

@@ -243,6 +243,47 @@ int OpenDirect(const char* Name, bool Binary, FILE** rFile) {
   return ErrorOf([&] { return (*rFile = std::fopen(Name, Binary ? "wb" : "w")) != nullptr; });
 }
 
+// Creates a new temporary file beside Target (whose state is *existing, null
+// when there is none) and opens a stream on it: 0 with *rFile, *rTemp and
+// *rTarget set, or the error number of the failure with nothing created.
+int CreateTempFile(const std::string& target, const struct stat* existing, bool Binary,
+                   const char* Role, FILE** rFile, std::string* rTemp, std::string* rTarget) {
+  static unsigned counter = 0;
+  const std::string stem = target + "." + std::to_string(ProcessId()) + "-";
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    const std::string temp = stem + std::to_string(counter++) + ".tmp";
+    if (temp.size() >= kLongestTempName) return ENAMETOOLONG;
+    int fd = -1;
+    int created = 0;
+    {
+      // Known before it exists, so that an interruption never misses it.
+      const FilesLock lock;
+      AddPending(temp, Role);
+      created = ErrorOf([&] { return (fd = CreateNew(temp, Binary)) >= 0; });
+      if (created != 0) ForgetPending(temp);
+    }
+    if (created == EEXIST) continue;
+    if (created != 0) return created;
+#ifndef _WIN32
+    // The new file takes the place of the old one with the old one's permissions;
+    // a failure leaves the usual ones, which is no reason to fail the run.
+    if (existing != nullptr) (void)fchmod(fd, existing->st_mode & 07777);
+#endif
+    FILE* stream = nullptr;
+    const int error = ErrorOf([&] { return (stream = StreamOf(fd, Binary)) != nullptr; });
+    if (error != 0) {
+      CloseDescriptor(fd);
+      DiscardWholeFile(temp);
+      return error;
+    }
+    *rFile = stream;
+    *rTemp = temp;
+    *rTarget = target;
+    return 0;
+  }
+  return EEXIST;
+}
+
 }  // namespace
 
 int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::string* rTarget,
@@ -274,40 +315,7 @@ int OpenWholeFile(const char* Name, FILE** rFile, std::string* rTemp, std::strin
     }
 #endif
   }
-  static unsigned counter = 0;
-  const std::string stem = target + "." + std::to_string(ProcessId()) + "-";
-  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-    const std::string temp = stem + std::to_string(counter++) + ".tmp";
-    if (temp.size() >= kLongestTempName) return ENAMETOOLONG;
-    int fd = -1;
-    int created = 0;
-    {
-      // Known before it exists, so that an interruption never misses it.
-      const FilesLock lock;
-      AddPending(temp, Role);
-      created = ErrorOf([&] { return (fd = CreateNew(temp, Binary)) >= 0; });
-      if (created != 0) ForgetPending(temp);
-    }
-    if (created == EEXIST) continue;
-    if (created != 0) return created;
-#ifndef _WIN32
-    // The new file takes the place of the old one with the old one's permissions;
-    // a failure leaves the usual ones, which is no reason to fail the run.
-    if (exists) (void)fchmod(fd, existing.st_mode & 07777);
-#endif
-    FILE* stream = nullptr;
-    const int error = ErrorOf([&] { return (stream = StreamOf(fd, Binary)) != nullptr; });
-    if (error != 0) {
-      CloseDescriptor(fd);
-      DiscardWholeFile(temp);
-      return error;
-    }
-    *rFile = stream;
-    *rTemp = temp;
-    *rTarget = target;
-    return 0;
-  }
-  return EEXIST;
+  return CreateTempFile(target, exists ? &existing : nullptr, Binary, Role, rFile, rTemp, rTarget);
 }
 
 int SyncWholeFile(FILE* Stream, const std::string& Temp) {

@@ -25,6 +25,55 @@ char* Decimal(unsigned long value, bool negative, char* end) {
   return p;
 }
 
+// A text put together in a fixed area, as long as it fits.
+struct Area {
+  char* area;
+  size_t size;
+  size_t at;
+
+  bool Append(const char* text, size_t n) {
+    if (n >= size - at) return false;
+    std::memcpy(area + at, text, n);
+    at += n;
+    return true;
+  }
+  bool AppendDecimal(unsigned long magnitude, bool negative) {
+    char digits[24];
+    char* const end = digits + sizeof digits;
+    const char* start = Decimal(magnitude, negative, end);
+    return Append(start, static_cast<size_t>(end - start));
+  }
+  // Appends the text of conversion Kind, taking its argument from *args;
+  // false when it cannot (see PlainFormat).
+  bool AppendConversion(char Kind, va_list* args) {
+    switch (Kind) {
+      case '%':
+        return Append("%", 1);
+      case 's': {
+        const char* text = va_arg(*args, const char*);
+        return text != nullptr && Append(text, std::strlen(text));
+      }
+      case 'd':
+      case 'i': {
+        const int value = va_arg(*args, int);
+        // The magnitude taken as unsigned, so that the most negative int has one.
+        const unsigned long magnitude =
+            value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+        return AppendDecimal(magnitude, value < 0);
+      }
+      case 'u':
+        return AppendDecimal(va_arg(*args, unsigned), false);
+      case 'c': {
+        // A NUL character ends the text: left to the C runtime, as a null text is.
+        const char c = static_cast<char>(va_arg(*args, int));
+        return c != '\0' && Append(&c, 1);
+      }
+      default:
+        return false;
+    }
+  }
+};
+
 // Puts together in area, of size bytes, the text of a format made of text and
 // the conversions %s, %d, %i, %u, %c and %% without flags, width or precision:
 // the report has such a line for every record (and the reading one for every
@@ -35,60 +84,19 @@ char* Decimal(unsigned long value, bool negative, char* end) {
 int PlainFormat(char* area, size_t size, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
-  size_t at = 0;
-  const auto append = [&](const char* text, size_t n) {
-    if (n >= size - at) return false;
-    std::memcpy(area + at, text, n);
-    at += n;
-    return true;
-  };
-  const auto append_decimal = [&](unsigned long magnitude, bool negative) {
-    char digits[24];
-    char* const end = digits + sizeof digits;
-    const char* start = Decimal(magnitude, negative, end);
-    return append(start, static_cast<size_t>(end - start));
-  };
+  Area text{area, size, 0};
   int result = -1;
   for (const char* p = format;;) {
     const char* percent = std::strchr(p, '%');
-    if (!append(p, percent != nullptr ? static_cast<size_t>(percent - p) : std::strlen(p))) break;
-    if (percent == nullptr) {
-      area[at] = '\0';
-      result = static_cast<int>(at);
+    if (!text.Append(p, percent != nullptr ? static_cast<size_t>(percent - p) : std::strlen(p))) {
       break;
     }
-    bool appended = false;
-    switch (percent[1]) {
-      case '%':
-        appended = append("%", 1);
-        break;
-      case 's': {
-        const char* text = va_arg(copy, const char*);
-        appended = text != nullptr && append(text, std::strlen(text));
-        break;
-      }
-      case 'd':
-      case 'i': {
-        const int value = va_arg(copy, int);
-        // The magnitude taken as unsigned, so that the most negative int has one.
-        const unsigned long magnitude =
-            value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-        appended = append_decimal(magnitude, value < 0);
-        break;
-      }
-      case 'u':
-        appended = append_decimal(va_arg(copy, unsigned), false);
-        break;
-      case 'c': {
-        // A NUL character ends the text: left to the C runtime, as a null text is.
-        const char c = static_cast<char>(va_arg(copy, int));
-        appended = c != '\0' && append(&c, 1);
-        break;
-      }
-      default:
-        break;
+    if (percent == nullptr) {
+      area[text.at] = '\0';
+      result = static_cast<int>(text.at);
+      break;
     }
-    if (!appended) break;
+    if (!text.AppendConversion(percent[1], &copy)) break;
     p = percent + 2;
   }
   va_end(copy);
