@@ -211,7 +211,9 @@ TEST_F(ChecksTest, LongestRegionFitsEveryCheckedLine) {
             recap = Handed(line.substr(NotePrefix(30).size()));
         }
         EXPECT_GE(kInterpreterLineLimit, longest);
-        if (image[0] == 'O') EXPECT_EQ("Failed: rd " + region, recap);
+        if (image[0] == 'O') {
+          EXPECT_EQ("Failed: rd " + region, recap);
+        }
         ExpectRunsOnWindowsNT4(lines);
       }
     }
@@ -232,18 +234,28 @@ class InterpreterTest : public ChecksTest {
     }
   }
 
-  // Writes the command files plain.cmd and, with Option, migratetavo.cmd of the
+  // Writes the command files plain.cmd and, with Options, migratetavo.cmd of the
   // image Name for Region; returns the calls that plain.cmd makes, as the models
   // of the interpreter and of the C runtime find them.
-  std::vector<Lines> Migrate(const char* Name, const char* Region, const char* Option) {
+  std::vector<Lines> Migrate(const char* Name, const char* Region, const Lines& Options) {
     Defshift({"-i", Name, "-r", Region, "-o", "plain.cmd"});
-    Defshift({"-i", Name, "-r", Region, Option, "-a", "a.csv"});
+    Lines args = {"-i", Name, "-r", Region, "-a", "a.csv"};
+    args.insert(args.end(), Options.begin(), Options.end());
+    Defshift(args);
+    return CallsOf("plain.cmd");
+  }
+
+  // The calls that the command file name makes, as the models find them.
+  std::vector<Lines> CallsOf(const std::string& name) const {
     std::vector<Lines> calls;
-    for (const std::string& line : FileLines("plain.cmd")) {
+    for (const std::string& line : FileLines(name)) {
       if (line.rfind("tavo", 0) != 0) continue;
       calls.emplace_back();
       std::string why;
-      EXPECT_TRUE(SplitArguments(Handed(line), &calls.back(), &why)) << line << "\n" << why;
+      EXPECT_TRUE(
+          SplitArguments(Handed(line.substr(0, line.find(kCheckStart))), &calls.back(), &why))
+          << line << "\n"
+          << why;
     }
     return calls;
   }
@@ -253,8 +265,9 @@ class InterpreterTest : public ChecksTest {
   // (any for kAnyStatus). Returns what it printed from the counts line on;
   // *calls gets the calls recorded, each a name and arguments.
   static constexpr int kAnyStatus = -2;
+  // A run ended by force (Counts false) prints no counts: nothing is returned.
   Lines Run(const std::string& name, const std::string& Rules, int status,
-            std::vector<Lines>* calls = nullptr) {
+            std::vector<Lines>* calls = nullptr, bool Counts = true) {
     std::filesystem::remove(dir_.Path("calls.log"));
     std::ofstream(dir_.Path("fail.txt"), std::ios::binary) << Rules;
     char system[MAX_PATH];
@@ -278,6 +291,7 @@ class InterpreterTest : public ChecksTest {
       }
     }
     const Lines lines = SplitLines(run.out);
+    if (!Counts) return {};
     for (auto line = lines.begin(); line != lines.end(); ++line) {
       if (Has(*line, kCountEnd)) return Lines(line, lines.end());
     }
@@ -291,7 +305,7 @@ class InterpreterTest : public ChecksTest {
 // which cannot be started, so that its every command fails.
 TEST_F(InterpreterTest, SampleNamesTheFailedDefinitionsAndEndsWithStatusOne) {
   ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
-  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", "-e");
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-e"});
   ASSERT_EQ(140u, expected.size());
   std::vector<Lines> calls;
   EXPECT_EQ(
@@ -316,7 +330,7 @@ TEST_F(InterpreterTest, SampleNamesTheFailedDefinitionsAndEndsWithStatusOne) {
 // definitions exactly as the account does.
 TEST_F(InterpreterTest, SpecialCharactersArriveAndAreNamedExactly) {
   ASSERT_NO_FATAL_FAILURE(Image("SPECIAL"));
-  const std::vector<Lines> expected = Migrate("SPECIAL", kSpecialRegion, "-E");
+  const std::vector<Lines> expected = Migrate("SPECIAL", kSpecialRegion, {"-E"});
   std::vector<Lines> calls;
   const Lines recap =
       Run("migratetavo.cmd",
@@ -350,7 +364,7 @@ TEST_F(InterpreterTest, SpecialCharactersArriveAndAreNamedExactly) {
 // which names no definition.
 TEST_F(InterpreterTest, CallerKeepsItsEnvironmentAndGetsTheStatus) {
   ASSERT_NO_FATAL_FAILURE(Image("SPECIAL"));
-  Migrate("SPECIAL", kSpecialRegion, "/e");
+  Migrate("SPECIAL", kSpecialRegion, {"/e"});
   std::ofstream(dir_.Path("outer.cmd"), std::ios::binary) << "@SET DEFSHIFT_F2=the caller's\r\n"
                                                              "@SET DEFSHIFT_FAILED=7\r\n"
                                                              "@CALL migratetavo.cmd\r\n"
@@ -361,6 +375,72 @@ TEST_F(InterpreterTest, CallerKeepsItsEnvironmentAndGetsTheStatus) {
   EXPECT_TRUE(Has(recap[0], " of 40" + std::string(kCountEnd))) << recap[0];
   EXPECT_EQ((Lines{"Failed: pd on", "status 1", "DEFSHIFT_F2=the caller's", "DEFSHIFT_FAILED=7"}),
             Lines(recap.begin() + 1, recap.end()));
+}
+
+// The calls of calls that do not name Name.
+std::vector<Lines> Without(const std::vector<Lines>& calls, const std::string& Name) {
+  std::vector<Lines> kept;
+  for (const Lines& call : calls) {
+    if (std::find(call.begin(), call.end(), Name) == call.end()) kept.push_back(call);
+  }
+  return kept;
+}
+
+// The journaled sample with a tavoadd and tavoupdate that fail for OE02:
+// defshift with the journal then writes OE02's commands alone, and after they
+// ran, nothing: that file runs no command and ends with status 0.
+TEST_F(InterpreterTest, JournaledFileRunsOnlyWhatIsLeft) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  const Lines recap = Run("migratetavo.cmd", "tavoadd 1 OE02\ntavoupdate 1 OE02\n", 1, &calls);
+  EXPECT_EQ(expected, calls);
+  std::vector<Lines> oe02;
+  for (const Lines& call : expected) {
+    if (call[6] == "OE02") oe02.push_back(call);
+  }
+  ASSERT_EQ(6u, oe02.size());
+  EXPECT_EQ((Lines{"6 of 140 tavoadd/tavoupdate commands failed", "Failed: wd OE02"}), recap);
+
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  EXPECT_EQ(oe02, CallsOf("migratetavo.cmd"));
+  EXPECT_EQ(Lines{"0 of 6 tavoadd/tavoupdate commands failed"},
+            Run("migratetavo.cmd", "", 0, &calls));
+  EXPECT_EQ(oe02, calls);
+
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  EXPECT_TRUE(Has(out_, " Nothing is left to run: ")) << out_;
+  EXPECT_EQ(Lines{"0 of 0 tavoadd/tavoupdate commands failed"},
+            Run("migratetavo.cmd", "", 0, &calls));
+  EXPECT_TRUE(calls.empty());
+}
+
+// A run with failures for OE02 that a call ends by force part way (before that
+// call does anything), then defshift with the journal, the new file run with
+// nothing failing, and defshift again: no command left. Over the runs every
+// command of the migration passed exactly once.
+TEST_F(InterpreterTest, InterruptedRunResumesWithEachCommandOnce) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "tavoadd 1 OE02\ntavoupdate 1 OE02\ntavoupdate kill ORD2\n", kAnyStatus,
+      &calls, /*Counts=*/false);
+  std::vector<Lines> passed = Without(calls, "OE02");
+  ASSERT_LT(passed.size() + 6, expected.size());  // it ended part way
+  EXPECT_EQ("Failed: wd OE02\n", ReadText(dir_.Path("migratetavo.failed")));
+
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  const size_t left = expected.size() - passed.size();
+  EXPECT_EQ(Lines{"0 of " + std::to_string(left) + " tavoadd/tavoupdate commands failed"},
+            Run("migratetavo.cmd", "", 0, &calls));
+  passed.insert(passed.end(), calls.begin(), calls.end());
+  std::sort(passed.begin(), passed.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, passed);
+
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  EXPECT_TRUE(Has(out_, " Nothing is left to run: ")) << out_;
+  EXPECT_TRUE(CallsOf("migratetavo.cmd").empty());
 }
 
 #else

@@ -10,14 +10,46 @@
 //  - reads fail.txt in the working folder, when there is one: each line
 //    "<program> <status> <text>" makes the program end with that status when
 //    one of its arguments is exactly the text (which may hold blanks). It ends
-//    with status 0 otherwise.
+//    with status 0 otherwise. The status "kill" instead ends, on Windows, the
+//    process that started it (the command interpreter running the file) at
+//    once, as an interruption would, and then itself, without recording the
+//    call: the call has done nothing.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <tlhelp32.h>
+#include <windows.h>
+#endif
+
 namespace {
+
+// The status of a "kill" rule.
+constexpr int kKill = -1000000;
+
+// Ends the process that started this one.
+void EndParent() {
+#if defined(_WIN32)
+  const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, parent);
+  if (process != nullptr) {
+    TerminateProcess(process, 255);
+    CloseHandle(process);
+  }
+#endif
+}
 
 // The program's own name, in lower case, from the command as the interpreter
 // was given it: "tavoadd" for tavoadd or ...\TAVOADD.EXE.
@@ -31,10 +63,38 @@ std::string OwnName(const char* argv0) {
   return path;
 }
 
+// The status that fail.txt in the working folder gives the call of self with
+// the arguments argv; 0 when none does.
+int StatusOf(const std::string& self, int argc, char** argv) {
+  FILE* fail = std::fopen("fail.txt", "rb");
+  if (fail == nullptr) return 0;
+  int status = 0;
+  char line[1024];
+  while (status == 0 && std::fgets(line, sizeof line, fail) != nullptr) {
+    std::string rule(line);
+    while (!rule.empty() && (rule.back() == '\n' || rule.back() == '\r')) rule.pop_back();
+    const size_t blank = rule.find(' ');
+    const size_t second = blank == std::string::npos ? blank : rule.find(' ', blank + 1);
+    if (second == std::string::npos || rule.compare(0, blank, self) != 0) continue;
+    const std::string code = rule.substr(blank + 1, second - blank - 1);
+    const std::string text = rule.substr(second + 1);
+    for (int i = 1; i < argc; ++i) {
+      if (text == argv[i]) status = code == "kill" ? kKill : std::atoi(code.c_str());
+    }
+  }
+  std::fclose(fail);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string self = OwnName(argc > 0 ? argv[0] : nullptr);
+  const int status = StatusOf(self, argc, argv);
+  if (status == kKill) {
+    EndParent();
+    return 255;
+  }
   std::string call = self;
   for (int i = 1; i < argc; ++i) {
     call.push_back('\x1f');
@@ -47,23 +107,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: cannot record the call in calls.log\n", self.c_str());
     return 99;
   }
-
-  FILE* fail = std::fopen("fail.txt", "rb");
-  if (fail == nullptr) return 0;
-  int status = 0;
-  char line[1024];
-  while (status == 0 && std::fgets(line, sizeof line, fail) != nullptr) {
-    std::string rule(line);
-    while (!rule.empty() && (rule.back() == '\n' || rule.back() == '\r')) rule.pop_back();
-    const size_t blank = rule.find(' ');
-    const size_t second = blank == std::string::npos ? blank : rule.find(' ', blank + 1);
-    if (second == std::string::npos || rule.compare(0, blank, self) != 0) continue;
-    const int code = std::atoi(rule.c_str() + blank + 1);
-    const std::string text = rule.substr(second + 1);
-    for (int i = 1; i < argc; ++i) {
-      if (text == argv[i]) status = code;
-    }
-  }
-  std::fclose(fail);
   return status;
 }
