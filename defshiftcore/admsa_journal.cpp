@@ -58,52 +58,71 @@ size_t SlotOf(const Fingerprint& Print, size_t Mask) {
 
 }  // namespace
 
-void SplitCommandWords(const char* Line, size_t Length, std::vector<std::string>* rWords) {
-  rWords->clear();
+void AppendCommandWords(const char* Line, size_t Length, std::string* rBytes) {
   size_t i = 0;
   while (true) {
     while (i < Length && (Line[i] == ' ' || Line[i] == '\t')) ++i;
     if (i == Length) return;
-    std::string& word = rWords->emplace_back();
     bool quoted = false;
     while (i < Length && (quoted || (Line[i] != ' ' && Line[i] != '\t'))) {
       size_t backslashes = 0;
       while (i < Length && Line[i] == '\\') ++backslashes, ++i;
       if (i < Length && Line[i] == '"') {
-        word.append(backslashes / 2, '\\');
+        rBytes->append(backslashes / 2, '\\');
         if (backslashes % 2 == 1) {
-          word.push_back('"');
+          rBytes->push_back('"');
         } else {
           quoted = !quoted;
         }
         ++i;
       } else {
-        word.append(backslashes, '\\');
-        if (i < Length && backslashes == 0) word.push_back(Line[i++]);
+        rBytes->append(backslashes, '\\');
+        if (i < Length && backslashes == 0) rBytes->push_back(Line[i++]);
       }
     }
+    rBytes->push_back('\0');
   }
 }
 
-Fingerprint FingerprintOf(const std::vector<std::string>& Words) {
-  Sha256 digest;
-  const char end = '\0';
-  for (const std::string& word : Words) {
-    digest.Update(word.data(), word.size());
-    digest.Update(&end, 1);
+void SplitCommandWords(const char* Line, size_t Length, std::vector<std::string>* rWords) {
+  std::string bytes;
+  AppendCommandWords(Line, Length, &bytes);
+  rWords->clear();
+  for (size_t start = 0, end; (end = bytes.find('\0', start)) != std::string::npos;
+       start = end + 1) {
+    rWords->push_back(bytes.substr(start, end - start));
   }
-  Fingerprint print;
+}
+
+namespace {
+
+Fingerprint DigestOf(const std::string& Bytes) {
+  Sha256 digest;
+  digest.Update(Bytes.data(), Bytes.size());
   uint8_t bytes[Sha256::kDigestSize];
   digest.Final(bytes);
+  Fingerprint print;
   std::memcpy(print.data(), bytes, print.size());
   return print;
 }
 
+}  // namespace
+
+Fingerprint FingerprintOf(const std::vector<std::string>& Words) {
+  std::string bytes;
+  for (const std::string& word : Words) {
+    bytes.append(word);
+    bytes.push_back('\0');
+  }
+  return DigestOf(bytes);
+}
+
 Fingerprint CommandFingerprint(const char* Line, size_t Length) {
   // The writer takes the fingerprints of a whole file one command after another.
-  static std::vector<std::string> words;
-  SplitCommandWords(Line, Length, &words);
-  return FingerprintOf(words);
+  static std::string bytes;
+  bytes.clear();
+  AppendCommandWords(Line, Length, &bytes);
+  return DigestOf(bytes);
 }
 
 void AppendFingerprint(const Fingerprint& Print, std::string* rOut) {

@@ -41,6 +41,9 @@ using Fingerprint = std::array<uint8_t, 32>;
 // backslashes and a plain "; other backslashes stand for themselves. The words
 // replace *rWords.
 void SplitCommandWords(const char* Line, size_t Length, std::vector<std::string>* rWords);
+// The same, the words appended to *rBytes, each followed by a NUL byte: the
+// bytes whose digest is the command's fingerprint.
+void AppendCommandWords(const char* Line, size_t Length, std::string* rBytes);
 
 // The fingerprint of the command whose program and arguments are Words.
 Fingerprint FingerprintOf(const std::vector<std::string>& Words);

@@ -44,18 +44,24 @@ void Sha256::Compress(const uint8_t* Block) {
     const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  uint32_t v[8];
-  std::memcpy(v, state_, sizeof v);
+  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+  uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
   for (int i = 0; i < 64; ++i) {
-    const uint32_t s1 = Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25);
-    const uint32_t ch = (v[4] & v[5]) ^ (~v[4] & v[6]);
-    const uint32_t t1 = v[7] + s1 + ch + kRound[i] + w[i];
-    const uint32_t s0 = Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22);
-    const uint32_t maj = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-    std::memmove(v + 1, v, 7 * sizeof v[0]);
-    v[4] += t1;
-    v[0] = t1 + s0 + maj;
+    const uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
+    const uint32_t ch = (e & f) ^ (~e & g);
+    const uint32_t t1 = h + s1 + ch + kRound[i] + w[i];
+    const uint32_t s0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
+    const uint32_t maj = (a & b) ^ (a & c) ^ (b & c);
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + s0 + maj;
   }
+  const uint32_t v[8] = {a, b, c, d, e, f, g, h};
   for (int i = 0; i < 8; ++i) state_[i] += v[i];
 }
 
@@ -78,10 +84,8 @@ void Sha256::Update(const void* Data, size_t Length) {
 void Sha256::Final(uint8_t (&Digest)[kDigestSize]) {
   const uint64_t bits = length_ * 8;
   // A one bit, zeros up to 56 bytes of the last block, the length in bits.
-  const uint8_t one = 0x80;
-  Update(&one, 1);
-  const uint8_t zero = 0;
-  while (used_ != 56) Update(&zero, 1);
+  static const uint8_t kPadding[64] = {0x80};
+  Update(kPadding, 1 + (119 - used_) % 64);
   uint8_t size[8];
   for (int i = 0; i < 8; ++i) size[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
   Update(size, sizeof size);
