@@ -22,8 +22,9 @@
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 #endif
 
 namespace {
