@@ -99,11 +99,7 @@ namespace {
 Fingerprint DigestOf(const std::string& Bytes) {
   Sha256 digest;
   digest.Update(Bytes.data(), Bytes.size());
-  uint8_t bytes[Sha256::kDigestSize];
-  digest.Final(bytes);
-  Fingerprint print;
-  std::memcpy(print.data(), bytes, print.size());
-  return print;
+  return digest.Final();
 }
 
 }  // namespace

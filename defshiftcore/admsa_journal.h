@@ -32,7 +32,7 @@ constexpr size_t kFingerprintDigits = 64;
 // A line without its end.
 constexpr size_t kJournalLineLength = kJournalTagLength + kFingerprintDigits;
 
-using Fingerprint = std::array<uint8_t, 32>;
+using Fingerprint = std::array<uint8_t, 32>;  // a SHA-256 digest
 
 // Splits the Length bytes at Line, a command line as the command file holds it
 // before the interpreter's escapes, into the words its program gets: blanks

@@ -81,7 +81,7 @@ void Sha256::Update(const void* Data, size_t Length) {
   }
 }
 
-void Sha256::Final(uint8_t (&Digest)[kDigestSize]) {
+std::array<uint8_t, Sha256::kDigestSize> Sha256::Final() {
   const uint64_t bits = length_ * 8;
   // A one bit, zeros up to 56 bytes of the last block, the length in bits.
   static const uint8_t kPadding[64] = {0x80};
@@ -89,8 +89,10 @@ void Sha256::Final(uint8_t (&Digest)[kDigestSize]) {
   uint8_t size[8];
   for (int i = 0; i < 8; ++i) size[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
   Update(size, sizeof size);
+  std::array<uint8_t, kDigestSize> digest;
   for (int i = 0; i < 8; ++i) {
-    for (int b = 0; b < 4; ++b) Digest[4 * i + b] = static_cast<uint8_t>(state_[i] >> (24 - 8 * b));
+    for (int b = 0; b < 4; ++b) digest[4 * i + b] = static_cast<uint8_t>(state_[i] >> (24 - 8 * b));
   }
   Reset();
+  return digest;
 }

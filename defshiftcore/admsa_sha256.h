@@ -4,6 +4,7 @@
 #ifndef DEFSHIFTCORE_ADMSA_SHA256_H_
 #define DEFSHIFTCORE_ADMSA_SHA256_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,9 +15,9 @@ class Sha256 {
   Sha256();
   // Adds the Length bytes at Data to the message.
   void Update(const void* Data, size_t Length);
-  // Ends the message and stores its digest in Digest. The object then starts a
-  // new, empty message.
-  void Final(uint8_t (&Digest)[kDigestSize]);
+  // Ends the message and returns its digest. The object then starts a new,
+  // empty message.
+  std::array<uint8_t, kDigestSize> Final();
 
  private:
   void Reset();

@@ -1,9 +1,7 @@
-// The journaled command file (defshift -j), made by the built defshift: the
-// fingerprints it appends, the commands a journal leaves out, staged changes,
-// the report and the account, and journals that fail the run. A run of the
-// file in which every command passes is stood for by appending its fingerprint
-// lines to the journal, as the interpreter would; the runs under cmd.exe itself
-// are in e2e_checks_test.cpp.
+// The journaled command file (defshift -j), made by the built defshift, under
+// the models of the interpreter and the C runtime (runs under cmd.exe itself:
+// e2e_checks_test.cpp): the commands a journal leaves out, staged changes, the
+// report and the account, and journals that fail the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +21,7 @@ using Lines = std::vector<std::string>;
 
 const char kSample[] = SAMPLES_DIR "/ordentry.desc";
 const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
-const char kJournalEcho[] = ">>\"%DEFSHIFT_J%\" ECHO ";
+const std::string kJournalEcho = ">>\"%DEFSHIFT_J%\" ECHO ";
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
@@ -48,43 +46,28 @@ class JournalRunTest : public testing::Test {
   }
 
   // The commands of the file name, as the model of the interpreter hands them
-  // on, without their checks.
-  Lines Commands(const std::string& name) const {
+  // on, without their checks. With a Journal, stands for a run of the file in
+  // which every command passes: the fingerprint line of each command, which
+  // must be that of the words the model of the C runtime finds, is appended
+  // to Journal as its check would.
+  Lines Commands(const std::string& name, const std::string& Journal = "") {
     Lines commands;
+    std::ofstream out;
+    if (!Journal.empty()) out.open(dir_.Path(Journal), std::ios::binary | std::ios::app);
     for (const std::string& line : SplitLines(ReadText(dir_.Path(name)))) {
       if (line.rfind("tavo", 0) != 0) continue;
-      std::string handed;
       std::string why;
-      EXPECT_TRUE(Interpret(line.substr(0, line.find(kCheckStart)), &handed, &why)) << why;
-      commands.push_back(handed);
+      Lines words;
+      commands.emplace_back();
+      EXPECT_TRUE(Interpret(line.substr(0, line.find(kCheckStart)), &commands.back(), &why));
+      EXPECT_TRUE(SplitArguments(commands.back(), &words, &why)) << why;
+      std::string print = kJournalTag;
+      AppendFingerprint(FingerprintOf(words), &print);
+      EXPECT_TRUE(!Has(line, kCheckStart) || Has(line, kJournalEcho + print + ")")) << line;
+      if (!Journal.empty()) out << print << "\r\n";
     }
     return commands;
   }
-
-  // Stands for a run of the file name in which every command passes: appends
-  // the journal line of each command to the journal, as its check would. Each
-  // journal line is the fingerprint of the words the program gets, as the
-  // model of the C runtime splits them.
-  void RunAllPassing(const std::string& name, const std::string& journal) {
-    std::ofstream out(dir_.Path(journal), std::ios::binary | std::ios::app);
-    for (const std::string& line : SplitLines(ReadText(dir_.Path(name)))) {
-      if (line.rfind("tavo", 0) != 0) continue;
-      const size_t echo = line.find(kJournalEcho);
-      ASSERT_NE(std::string::npos, echo) << line;
-      const std::string print = line.substr(echo + sizeof kJournalEcho - 1, kJournalLineLength);
-      std::string handed;
-      std::string why;
-      Lines words;
-      ASSERT_TRUE(Interpret(line.substr(0, line.find(kCheckStart)), &handed, &why)) << why;
-      ASSERT_TRUE(SplitArguments(handed, &words, &why)) << why;
-      std::string expected = kJournalTag;
-      AppendFingerprint(FingerprintOf(words), &expected);
-      ASSERT_EQ(expected, print) << line;
-      out << print << "\r\n";
-    }
-  }
-
-  std::string Desc() const { return ReadFile(kSample); }
 
   ScratchFolder dir_;
 };
@@ -93,7 +76,7 @@ class JournalRunTest : public testing::Test {
 // says so; the report counts class by class and in total, the account gives
 // each definition's state.
 TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
-  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
   ASSERT_EQ(0, Defshift({"-o", "plain.cmd"}).status);
   ProgramRun run = Defshift({"-J", "m.jnl", "-a", "a.csv"});
   ASSERT_EQ(0, run.status) << run.err;
@@ -102,7 +85,7 @@ TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
   EXPECT_TRUE(Has(run.out, " Journal m.jnl: 0 commands held, 0 left out, 140 written\n"));
   EXPECT_EQ(Commands("plain.cmd"), Commands("migratetavo.cmd"));
   EXPECT_FALSE(Has(ReadFile(dir_.Path("a.csv")), "journaled"));
-  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+  Commands("migratetavo.cmd", "m.jnl");
 
   run = Defshift({"/j", "m.jnl", "-a", "a.csv"});
   ASSERT_EQ(0, run.status) << run.err;
@@ -126,12 +109,12 @@ TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
 // commands whose text is new; the removed definition's commands are counted as
 // held but no longer given.
 TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
-  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
   ASSERT_EQ(0, Defshift({"-o", "before.cmd"}).status);
   ASSERT_EQ(0, Defshift({"-j", "m.jnl"}).status);
-  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+  Commands("migratetavo.cmd", "m.jnl");
 
-  std::string desc = Desc();
+  std::string desc = ReadFile(kSample);
   const std::string old_desc = "106=\"Query an order\"";
   ASSERT_TRUE(Has(desc, old_desc));
   desc.replace(desc.find(old_desc), old_desc.size(), "106=\"Look up an order\"");
@@ -162,9 +145,9 @@ TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
 // file and the line, before any file is replaced; one cut short by an
 // interruption is read, and the line left aside is reported.
 TEST_F(JournalRunTest, ForeignJournalFailsAndCutJournalIsRead) {
-  ASSERT_NO_FATAL_FAILURE(Image(Desc()));
+  ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
   ASSERT_EQ(0, Defshift({"-j", "m.jnl", "-a", "a.csv"}).status);
-  ASSERT_NO_FATAL_FAILURE(RunAllPassing("migratetavo.cmd", "m.jnl"));
+  Commands("migratetavo.cmd", "m.jnl");
   const std::string journal = ReadFile(dir_.Path("m.jnl"));
   const std::string command_file = ReadFile(dir_.Path("migratetavo.cmd"));
   const std::string account = ReadFile(dir_.Path("a.csv"));

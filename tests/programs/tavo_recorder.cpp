@@ -35,20 +35,15 @@ constexpr int kKill = -1000000;
 // Ends the process that started this one.
 void EndParent() {
 #if defined(_WIN32)
-  const DWORD self = GetCurrentProcessId();
-  DWORD parent = 0;
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+  DWORD parent = 0;
+  const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
   }
-  CloseHandle(snapshot);
-  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, parent);
-  if (process != nullptr) {
-    TerminateProcess(process, 255);
-    CloseHandle(process);
-  }
+  CloseHandle(all);
+  TerminateProcess(OpenProcess(PROCESS_TERMINATE, FALSE, parent), 255);
 #endif
 }
 
