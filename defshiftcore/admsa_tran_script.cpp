@@ -198,11 +198,6 @@ int ScriptWriteLine(FILE* hFile, const char* Line) {
   return WriteLineAsIs(hFile, escaped.data(), escaped.size());
 }
 
-int ScriptWriteOwnLine(FILE* hFile, const char* Line) {
-  if (hFile == nullptr) return 0;
-  return WriteLineAsIs(hFile, Line, std::strlen(Line));
-}
-
 AttrToScript::AttrToScript(const char* Name, int Type, const char* Region)
     : InitOk(0),
       ResourceName(nullptr),

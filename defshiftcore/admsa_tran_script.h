@@ -35,11 +35,6 @@ std::string ScriptFormat(const char* Format, ...) ADMSA_PRINTF(1, 2);
 // line (a null hFile writes nothing and returns 0), else the error number of the
 // failure; a buffered stream may only fail later, when it is flushed or closed.
 int ScriptWriteLine(FILE* hFile, const char* Line);
-// Writes Line as it stands, and a newline: only for the file's own lines, which
-// the interpreter is meant to act on and which carry no byte of a definition or
-// of the command line. Returns as ScriptWriteLine.
-int ScriptWriteOwnLine(FILE* hFile, const char* Line);
-
 // One resource definition: its name, class, region and up to 32 attribute texts
 // of the form name=value. Values that need quoting carry the two-character escape
 // \" at both ends, as the translation made them.
