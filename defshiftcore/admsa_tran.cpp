@@ -145,12 +145,13 @@ bool RegionWritable(const char* region) {
   return true;
 }
 
-// Whether the journal's name can stand in every command file; reports why it cannot.
-bool JournalWritable(const char* name) {
-  if (name == nullptr || JournalNameWritable(name)) return true;
+// Whether the journal's name can stand in the command file outf; reports why
+// it cannot.
+bool JournalWritable(const char* name, const char* outf) {
+  if (name == nullptr || JournalNameWritable(name, outf != nullptr ? outf : "")) return true;
   Error.Report(
-      "Journal name '%s' cannot be written to a command file: it must end in a file name "
-      "without double quotes or control characters",
+      "Journal name '%s' cannot be written to the command file: it must end in a file name "
+      "without double quotes or control characters, other than the command file's",
       ShowControlCharacters(name).c_str());
   return false;
 }
@@ -198,7 +199,7 @@ int Run(const AdmSAMigrationData* md, Conversion* conversion) {
 extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   if (md == nullptr) return -1;
   // Refused before anything is read: every command would carry the region.
-  if (!RegionWritable(md->region) || !JournalWritable(JournalOf(md))) {
+  if (!RegionWritable(md->region) || !JournalWritable(JournalOf(md), md->outf)) {
     Error.Report(29);
     return -1;
   }

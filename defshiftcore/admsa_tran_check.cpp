@@ -1,5 +1,6 @@
 #include "admsa_tran_check.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "admsa_tran_escape.h"
@@ -76,6 +77,18 @@ void AppendFailed(int Definition, std::string* rLine) {
 
 bool IsControl(unsigned char c) { return c < 32 || c == 127; }
 
+// Whether Windows takes the file names a and b for one name.
+bool SameFileName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string LastPart(const char* Path) {
@@ -86,19 +99,24 @@ std::string LastPart(const char* Path) {
   return last;
 }
 
-std::string FailureListName(const char* CommandFile) {
+std::string FailureListName(const char* CommandFile, const char* JournalFile) {
   std::string name = LastPart(CommandFile);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   for (char& c : name) {
     if (IsControl(static_cast<unsigned char>(c)) || std::strchr("\"<>|*?", c) != nullptr) c = '_';
   }
-  return name + ".failed";
+  name += ".failed";
+  const std::string journal = JournalFile != nullptr ? LastPart(JournalFile) : "";
+  while (SameFileName(name, LastPart(CommandFile)) || SameFileName(name, journal)) {
+    name += ".failed";
+  }
+  return name;
 }
 
-bool JournalNameWritable(const char* JournalFile) {
+bool JournalNameWritable(const char* JournalFile, const char* CommandFile) {
   const std::string name = LastPart(JournalFile);
-  if (name.empty()) return false;
+  if (name.empty() || SameFileName(name, LastPart(CommandFile))) return false;
   for (const char c : name) {
     if (c == '"' || IsControl(static_cast<unsigned char>(c))) return false;
   }
@@ -106,7 +124,7 @@ bool JournalNameWritable(const char* JournalFile) {
 }
 
 void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::string* rText) {
-  const std::string failures = FailureListName(CommandFile);
+  const std::string failures = FailureListName(CommandFile, JournalFile);
   AppendLines(kCheckedRemarks, rText);
   AppendRemark("@REM  Their names are also kept in ", failures, ", beside this file.", rText);
   std::string journal;

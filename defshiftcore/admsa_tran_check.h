@@ -46,13 +46,17 @@
 
 // The last part of the file name Path: what follows its last '/', '\' or ':'.
 std::string LastPart(const char* Path);
-// The name of the failure list of the command file CommandFile: its last part
-// with its extension (from its last '.') replaced by ".failed"; a character
-// that no Windows file name holds becomes '_'.
-std::string FailureListName(const char* CommandFile);
-// Whether the journal name JournalFile can stand in a command file: its last
-// part is not empty and holds no double quote and no control character.
-bool JournalNameWritable(const char* JournalFile);
+// The name of the failure list of the command file CommandFile with the
+// journal JournalFile (null for none): its last part with its extension (from
+// its last '.') replaced by ".failed", and ".failed" added again while that
+// names the command file or the journal (ignoring case, as Windows does),
+// which the file would empty when it starts; a character that no Windows file
+// name holds becomes '_'.
+std::string FailureListName(const char* CommandFile, const char* JournalFile);
+// Whether the journal name JournalFile can stand in the command file
+// CommandFile: its last part is not empty, holds no double quote and no
+// control character, and is not the command file's own (beside which it is).
+bool JournalNameWritable(const char* JournalFile, const char* CommandFile);
 
 // Appends to *rText the lines written after the usual header, each ended by a
 // newline and escaped as it must be: those of a checked file of CommandFile

@@ -10,6 +10,7 @@
 
 #include "admsa_journal.h"
 #include "admsa_sha256.h"
+#include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
 #include "support/capture.h"
 #include "support/run_program.h"
@@ -181,6 +182,15 @@ TEST(JournalTest, ReadsFiles) {
   WriteFile(dir.Path("bad.jnl"), text.substr(0, 71 * 15000) + "x\r\n");
   EXPECT_EQ(Journal::kForeignLine, journal.Read(dir.Path("bad.jnl").c_str()));
   EXPECT_EQ(15001u, journal.foreign_line());
+}
+
+// The failure list, which a checked file empties when it starts, is never the
+// command file or the journal beside it.
+TEST(FailureListTest, NeverNamesTheCommandFileOrTheJournal) {
+  EXPECT_EQ("migratetavo.failed", FailureListName("C:\\m/migratetavo.cmd", nullptr));
+  EXPECT_EQ("run.failed.failed", FailureListName("run.FAILED", nullptr));
+  EXPECT_EQ("m.failed.failed", FailureListName("m.cmd", "j/M.FAILED"));
+  EXPECT_EQ("a_b_.failed", FailureListName("a\"b?.cmd", "x.jnl"));
 }
 
 }  // namespace

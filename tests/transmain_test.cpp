@@ -1,7 +1,7 @@
 // transmain, the library's entry point: what it refuses before a run begins.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cctype>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +25,7 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
     outf.push_back('\0');
     std::vector<char> region(r.first.begin(), r.first.end());
     region.push_back('\0');
-    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8, nullptr};
+    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8, nullptr, nullptr};
     int rc = 0;
     const Captured captured = Capture([&] { rc = transmain(&md); });
     EXPECT_EQ(-1, rc) << r.second;
@@ -36,20 +36,24 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
 }
 
 // The journal's name stands in every journaled command file: one that no
-// command file can carry is refused before anything is read.
+// command file can carry, or that would name the file itself where it runs, is
+// refused before anything is read.
 TEST(TransmainTest, RefusesUnwritableJournalNameBeforeReadingAnything) {
-  for (const char* name : {"dir/", "a\\\"q\".jnl", "x/j\tl"}) {
+  const std::string out_path = TempPath("refused.cmd");
+  std::string own = "elsewhere/" + out_path.substr(out_path.find_last_of("/\\") + 1);
+  for (char& c : own) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const std::string& name :
+       {std::string("dir/"), std::string("a\\\"q\".jnl"), std::string("x/j\tl"), own}) {
     char inf[] = "NOSUCH";
     char region[] = "REG";
-    const std::string out_path = TempPath("refused.cmd");
     std::vector<char> outf(out_path.begin(), out_path.end());
     outf.push_back('\0');
-    std::vector<char> jnlf(name, name + std::strlen(name) + 1);
+    std::vector<char> jnlf(name.c_str(), name.c_str() + name.size() + 1);
     AdmSAMigrationData md{inf, outf.data(), nullptr, region, 1 | 2 | 8 | 64, nullptr, jnlf.data()};
     int rc = 0;
     const Captured captured = Capture([&] { rc = transmain(&md); });
     EXPECT_EQ(-1, rc) << name;
-    EXPECT_TRUE(Has(captured.out, "cannot be written to a command file")) << captured.out;
+    EXPECT_TRUE(Has(captured.out, "cannot be written to the command file")) << captured.out;
     EXPECT_EQ("Error 29: No conversion performed.\n", captured.err);
     EXPECT_EQ("", ReadText(out_path)) << name;
   }
