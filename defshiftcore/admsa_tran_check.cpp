@@ -1,6 +1,5 @@
 #include "admsa_tran_check.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "admsa_tran_escape.h"
@@ -77,14 +76,15 @@ void AppendFailed(int Definition, std::string* rLine) {
 
 bool IsControl(unsigned char c) { return c < 32 || c == 127; }
 
-// Whether Windows takes the file names a and b for one name.
+// c in lower case, for letters A to Z.
+char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether Windows takes the file names a and b for one name (letters of
+// either case are one letter).
 bool SameFileName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
+    if (Folded(a[i]) != Folded(b[i])) return false;
   }
   return true;
 }
