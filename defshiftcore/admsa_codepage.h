@@ -3,7 +3,8 @@
 // no code page of its own, and tavoadd and tavoupdate read them through the code
 // page of the console that runs it, which need not be the one the earlier
 // release's tools wrote them in. The report names these definitions once, after
-// the last class, so that they are checked before a whole region is run.
+// the last class, so that they are checked before a whole region is run; and a
+// region typed with such bytes, which every command carries.
 #ifndef DEFSHIFTCORE_ADMSA_CODEPAGE_H_
 #define DEFSHIFTCORE_ADMSA_CODEPAGE_H_
 
@@ -18,15 +19,19 @@ class CodePageNotes {
   // Definition name of class cls (its class code and name as the account shows
   // them; the region for the region definition) was written holding such bytes.
   void Note(int cls, const char* name);
-  // When any definition was noted: the report's paragraph on them. Nothing
-  // otherwise, so that the report of a control file of ASCII texts stays as it
-  // was.
-  void Report() const;
+  // The region of the command file's commands is region; it is noted when it
+  // holds such bytes, typed as they are on a command line of another code page.
+  void NoteRegion(const char* region);
+  // When any definition was noted, or the region and Commands (the file holds
+  // commands): the report's paragraph on them. Nothing otherwise, so that the
+  // report of a control file of ASCII texts stays as it was.
+  void Report(bool Commands) const;
 
   uint32_t count() const { return count_; }
 
  private:
   uint32_t count_ = 0;
+  bool region_ = false;
   std::string named_[kNamed];  // "CLASS NAME" of the first ones
 };
 

@@ -129,6 +129,8 @@ void HumanFile::writeheader() {
 int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (hFile == nullptr || OutputCfg == nullptr) return -1;
   codepage = CodePageNotes();
+  codepage.NoteRegion(region.get());
+  int written = 0;
   for (int i = 0;
        i < Forcfg::kClasses && i < LSTid && StanzaName[i] != nullptr && StanzaName[i][0] != '\0';
        ++i) {
@@ -145,8 +147,9 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
     } else {
       Error.Report("      No records for this class\n");
     }
+    written += Migrated;
   }
-  codepage.Report();
+  codepage.Report(written != 0);
   if (checks) WriteCheckTrailer();
   return 0;
 }
