@@ -6,11 +6,14 @@
 #include <cstring>
 #include <vector>
 
+#include "admsa_tran_escape.h"
 #include "qrlnt/qrlnt.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -113,5 +116,7 @@ std::string ClientLibraryLine(const ClientLibrary& Client) {
   if (Client.standin) {
     line += " (the stand-in, serving control-file images from " + Client.folder + ")";
   }
+  // A path may hold a line feed: the line stays one line.
+  HideControlCharacters(&line);
   return line;
 }
