@@ -287,10 +287,16 @@ package() {
   if command -v zip >/dev/null; then
     rm -f "$out.zip"
     (cd out && zip -qr "defshift-$target.zip" "defshift-$target")
-    if unzip -Z1 "$out.zip" | grep -qix "defshift-$target/qrlnt.dll"; then
+    if ! command -v unzip >/dev/null; then
+      echo "packed $out and $out.zip (unzip is not installed: the .zip is not looked into)"
+      return
+    fi
+    local listed
+    listed=$(unzip -Z1 "$out.zip") || fail "$out.zip cannot be listed"
+    if grep -qix "defshift-$target/qrlnt.dll" <<<"$listed"; then
       fail "$out.zip: qrlnt.dll lies beside defshift.exe"
     fi
-    echo "packed $out and $out.zip"
+    echo "packed $out and $out.zip, which holds no qrlnt.dll beside defshift.exe"
   else
     echo "packed $out (zip is not installed: no .zip)"
   fi
