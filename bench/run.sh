@@ -56,9 +56,12 @@ WORK="$BUILD/bench-work"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 
-# The dates in the command file header and in the report banner and footer.
+# The dates in the command file header and in the report banner and footer; the
+# report's line on the File Manager client library, which names paths of this
+# machine, goes.
 masked() {
-  sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/' "$1"
+  sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/
+    /^File Manager client: /d' "$1"
 }
 
 # One migration of the image in $1/../images by the defshift of build $2, with

@@ -31,7 +31,11 @@ enum Fate : uint16_t {
   kFateAttributeDropped = 1u << 8,     // an attribute beyond the 32nd
   kFatePasswordReset = 1u << 9,        // the password became the user id
   kFateShortRecord = 1u << 10,         // its record is shorter than the layout
+  kFateOutsideAscii = 1u << 11,        // a text holds bytes 128 to 255
 };
+// The bits that note something of a definition without changing it: they give
+// a reason, but a definition with no other is still migrated.
+constexpr uint16_t kFateNotes = kFateOutsideAscii;
 
 // Why a record gave no definition (keep in step with kSkipCodes).
 enum Skip {

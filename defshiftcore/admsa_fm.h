@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "admsa_codepage.h"
 #include "admsa_errs.h"
 #include "admsa_supp.h"
 #include "admsa_supp_text.h"
@@ -110,7 +111,9 @@ class HumanFile : public FMFile {
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
-  // per-class counts in the report; 0. -1, with nothing done, when no file is open.
+  // per-class counts in the report, then the paragraph on the definitions written
+  // with texts outside ASCII (CodePageNotes); 0. -1, with nothing done, when no
+  // file is open.
   // After a failed write the checks and counts go on, but nothing more is written.
   int GenerateCommandScript(Forcfg* OutputCfg) override;
 
@@ -157,6 +160,8 @@ class HumanFile : public FMFile {
   bool checks;         // the commands are checked (setchecks)
   int checked;         // the definitions written with checks so far
   std::string recap;   // their recap lines, escaped, each ended by a newline
+  // The definitions written with bytes outside ASCII.
+  CodePageNotes codepage;
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -128,6 +128,9 @@ void HumanFile::writeheader() {
 
 int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (hFile == nullptr || OutputCfg == nullptr) return -1;
+  codepage = CodePageNotes();
+  codepage.NoteRegion(region.get());
+  int written = 0;
   for (int i = 0;
        i < Forcfg::kClasses && i < LSTid && StanzaName[i] != nullptr && StanzaName[i][0] != '\0';
        ++i) {
@@ -144,7 +147,9 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
     } else {
       Error.Report("      No records for this class\n");
     }
+    written += Migrated;
   }
+  codepage.Report(written != 0);
   if (checks) WriteCheckTrailer();
   return 0;
 }
@@ -159,9 +164,13 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
     record.Add(TextOf(pair->one), TextOf(pair->two));
   }
   const bool passed = record.Verify() == 1;
+  // Bytes outside ASCII reach tavoadd through the code page of the console that
+  // runs the file: the report names such definitions and the account marks them.
+  const bool outside = passed && record.HoldsOutsideAscii();
+  if (outside) codepage.Note(cls, cls == RDid ? region.get() : record.name());
   if (account != nullptr) {
     account->Decided(cls, index, cls == RDid ? region.get() : record.name(), passed,
-                     record.fates());
+                     record.fates() | (outside ? kFateOutsideAscii : 0));
   }
   if (!passed) return false;
   std::string check;

@@ -12,6 +12,7 @@
 #include "admsa_progress.h"
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
+#include "qvbutsfs_client.h"
 
 Conversion::Conversion(const char* reg)
     : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), checks(false), readrc(0) {}
@@ -141,8 +142,10 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
     return -1;
   }
   Error.Init(md->logf);
-  Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
-               Shown(md->region));
+  // Which client library answers is the first thing to know when the File
+  // Manager seems to offer nothing: a stand-in may be found before the site's.
+  Error.Report("Source file: %s\n%s\nOutput file: %s\nRegion: %s", Shown(md->inf),
+               ClientLibraryLine(FindClientLibrary()).c_str(), Shown(md->outf), Shown(md->region));
   if ((md->Options & kCheckOption) != 0) {
     conversion.checks = true;
     Error.Report(

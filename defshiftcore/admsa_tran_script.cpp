@@ -363,6 +363,15 @@ int AttrToScript::VerifyWritable() const {
   return 1;
 }
 
+bool AttrToScript::HoldsOutsideAscii() const {
+  if (!InitOk) return false;
+  if (TextKinds(ResourceName, std::strlen(ResourceName)) & kHoldsHigh) return true;
+  for (int i = 0; i < iResourceAttributes; ++i) {
+    if (Attributes[i].kinds & kHoldsHigh) return true;
+  }
+  return false;
+}
+
 int AttrToScript::VerifyWD() {
   int model;
   int net;

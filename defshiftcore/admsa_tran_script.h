@@ -89,6 +89,9 @@ class AttrToScript {
   const char* name() const { return ResourceName != nullptr ? ResourceName : ""; }
   // What Add and Verify did to the definition: Fate bits of admsa_account.h.
   uint16_t fates() const { return Fates; }
+  // Whether the name or an attribute holds a byte from 128 to 255, which the
+  // command file carries as it is, in no code page of its own.
+  bool HoldsOutsideAscii() const;
 
  private:
   // Stores a copy of the whole attribute text Attr, without its trailing blanks;
