@@ -476,6 +476,8 @@ void AttrToScript::BuildCommand(Lines* rScript, const std::string* Check, bool P
     AppendAttributeArgument(Attributes[k], &rScript->argument, &arguments);
     lengths.push_back(arguments.size() - before);
   }
+  // Two attributes a line, as the command file has always had them, or packed,
+  // as many as the line can take.
   size_t from = 0;
   for (int a = 0; a < n;) {
     const int count = Pack ? PackArguments(head, arguments.data() + from, &lengths[a], n - a, Check)
