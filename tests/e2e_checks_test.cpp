@@ -402,8 +402,9 @@ TEST_F(PackTest, PackedFileHandsEachDefinitionItsAttributesInFewerCalls) {
   ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
   std::ofstream(dir_.Path("filled.desc"), std::ios::binary) << FilledDescription();
   ASSERT_NO_FATAL_FAILURE(Image("FILLED", dir_.Path("filled.desc")));
+  const std::string piece = " \"q\" (%1) ^&|<>";
   std::string region = "R";
-  while (region.size() < 950) region += " \"q\" (%1) ^&|<>";
+  while (region.size() + piece.size() <= std::min<size_t>(950, kMaxRegionLength)) region += piece;
   for (const auto& [name, reg] :
        {std::pair<const char*, std::string>{"ORDENTRY", "ORDERS"}, {"FILLED", region}}) {
     ASSERT_NO_FATAL_FAILURE(Defshift({"-i", name, "-r", reg, "-o", "plain.cmd"}));
