@@ -33,6 +33,7 @@ enum OptionBit : uint32_t {
   kRegionBit = 8,
   kAccountBit = 16,
   kCheckBit = 32,
+  kPackBit = 128,
 };
 
 char* CopyText(const char* text) {
@@ -60,7 +61,8 @@ void Help() {
   std::printf("migrated from %s.\n", OldTAVOName2);
   std::printf("Usage:\n");
   std::printf(
-      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-l [LogFile]]] "
+      "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-p] [-l "
+      "[LogFile]]] "
       "\n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
@@ -77,6 +79,10 @@ void Help() {
   std::printf("\t-e        \tmakes the command file check every tavoadd and tavoupdate\n");
   std::printf("\t          \tcommand it runs: at its end it names the definitions whose\n");
   std::printf("\t          \tcommands failed, and ends with exit status 1 if any did.\n");
+  std::printf("\t-p        \tputs as many attributes on each tavoupdate command as fit\n");
+  std::printf("\t          \tin a line, so that the command file starts fewer programs.\n");
+  std::printf("\t          \tIt needs a tavoupdate that takes several attributes, as\n");
+  std::printf("\t          \tthe one of %s does.\n", NewTAVOName);
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -232,6 +238,7 @@ const Option kOptions[] = {
   {"lL",     nullptr,      kLogOption,     &AdmSAMigrationData::logf,    "log file",     kLogBit},
   {"aA",     nullptr,      kValueOption,   &AdmSAMigrationData::acctf,   "account file", kAccountBit},
   {"eE",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kCheckBit},
+  {"pP",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kPackBit},
 };
 // clang-format on
 

@@ -127,6 +127,9 @@ class HumanFile : public FMFile {
   // file is checked when it runs, and the file ends by naming the definitions
   // that had a failed command (admsa_tran_check.h).
   void setchecks(bool c) { checks = c; }
+  // From now on the tavoupdate lines of each definition carry as many of its
+  // attributes as fit a line (AttrToScript::CreateScript with Pack).
+  void setpacking(bool p) { packs = p; }
 
  private:
   // Checks definition index (from 1) of class cls, gives it its row in the
@@ -160,6 +163,7 @@ class HumanFile : public FMFile {
   bool checks;         // the commands are checked (setchecks)
   int checked;         // the definitions written with checks so far
   std::string recap;   // their recap lines, escaped, each ended by a newline
+  bool packs;          // the attributes are packed (setpacking)
   // The definitions written with bytes outside ASCII.
   CodePageNotes codepage;
 };

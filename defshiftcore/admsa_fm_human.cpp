@@ -48,7 +48,8 @@ HumanFile::HumanFile(const char* name, const char* reg)
       werr(0),
       account(nullptr),
       checks(false),
-      checked(0) {}
+      checked(0),
+      packs(false) {}
 
 HumanFile::~HumanFile() {
   CloseStream();
@@ -185,7 +186,7 @@ bool HumanFile::WriteDefinition(const ListBP& definition, int cls, int index) {
   }
   // A command file that lost a line must not go on as if it had not: closefile
   // reports the first failure and the run fails.
-  if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr);
+  if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);
   progress::Count(progress::kWritten);
   return true;
 }

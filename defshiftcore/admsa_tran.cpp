@@ -12,10 +12,17 @@
 #include "admsa_progress.h"
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
 #include "qvbutsfs_client.h"
 
 Conversion::Conversion(const char* reg)
-    : infile(nullptr), outfile(nullptr), region(reg), account(nullptr), checks(false), readrc(0) {}
+    : infile(nullptr),
+      outfile(nullptr),
+      region(reg),
+      account(nullptr),
+      checks(false),
+      packs(false),
+      readrc(0) {}
 
 Conversion::~Conversion() {
   delete infile;
@@ -63,7 +70,10 @@ int Conversion::start() {
     Error.Report(32);
     return -1;
   }
-  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) human->setaccount(account);
+  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) {
+    human->setaccount(account);
+    human->setpacking(packs);
+  }
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
   outfile->GenerateCommandScript(nconf.get());
@@ -82,6 +92,8 @@ const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 constexpr uint32_t kAccountOption = 16;
 // The option bit of the checked command file.
 constexpr uint32_t kCheckOption = 32;
+// The option bit of the packed attributes.
+constexpr uint32_t kPackOption = 128;
 
 // Whether the region can stand in every line of the command file; reports why
 // it cannot.
@@ -151,6 +163,13 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
     Error.Report(
         "Commands checked: at its end the command file names the definitions whose tavoadd or "
         "tavoupdate commands failed, and ends with exit status 1 if any did");
+  }
+  if ((md->Options & kPackOption) != 0) {
+    conversion.packs = true;
+    Error.Report(
+        "Attributes packed: each tavoupdate command carries as many of its definition's "
+        "attributes as fit in a line of %zu characters",
+        kPackedLineLimit);
   }
   // From before the first temporary file to after the report: an interruption
   // takes the temporary files with it.

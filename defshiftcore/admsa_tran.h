@@ -42,6 +42,7 @@ class Conversion {
   const char* region;
   Account* account;  // the run's account, or null; not owned
   bool checks;       // the command file checks its commands (HumanFile::setchecks)
+  bool packs;        // the command file packs the attributes (HumanFile::setpacking)
   int readrc;        // -1 when the last readinall ended on a failure, else 0
 };
 

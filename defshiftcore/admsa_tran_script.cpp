@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "admsa_supp_text.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
 
 // clang-format off
 const char* const TD_DeleteTransIds[kDeleteTransCount + 1] = {
@@ -132,6 +134,9 @@ class AttrToScript::Lines {
   std::string name;
   std::string head;
   std::string argument;
+  // The arguments of the attributes, one after the other, and their lengths.
+  std::string arguments;
+  std::vector<size_t> lengths;
 
  private:
   // Room for the remarks and commands of a usual definition.
@@ -448,7 +453,7 @@ void AttrToScript::ModifyQuotes(const char* Source, std::string* rOut) {
   rOut->append(p);
 }
 
-void AttrToScript::BuildCommand(Lines* rScript) const {
+void AttrToScript::BuildCommand(Lines* rScript, const std::string* Check, bool Pack) const {
   const bool region = ResourceID == RDid;
   // The region and the name reach the programs as arguments of their own, even
   // when they hold blanks, quotes or backslashes.
@@ -471,26 +476,45 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
     AppendTemplate(UpdateTemplate, {ResourceType, regionArg, nameArg}, &head);
   }
   const int n = iResourceAttributes;
-  std::string& argument = rScript->argument;
-  for (int a = 0; a < n; a += 2) {
+  std::string& arguments = rScript->arguments;
+  std::vector<size_t>& lengths = rScript->lengths;
+  arguments.clear();
+  lengths.clear();
+  for (int k = 0; k < n; ++k) {
+    const size_t before = arguments.size();
+    AppendAttributeArgument(Attributes[k], &rScript->argument, &arguments);
+    lengths.push_back(arguments.size() - before);
+  }
+  // Two attributes a line, as the command file has always had them, or packed,
+  // as many as the line can take.
+  size_t from = 0;
+  for (int a = 0; a < n;) {
+    const int count = Pack ? PackArguments(head, arguments.data() + from, &lengths[a], n - a, Check)
+                           : std::min(2, n - a);
+    size_t length = 0;
+    for (int k = a; k < a + count; ++k) length += lengths[k];
     std::string* line = rScript->Begin();
     line->append(head);
-    for (int k = a; k <= a + 1 && k < n; ++k) {
-      const Attribute& attr = Attributes[k];
-      line->push_back(' ');
-      // Most attributes are written as they stand: no quoting, no escapes.
-      if (attr.length > 0 && (attr.kinds & (kHoldsBackslash | kHoldsQuote | kHoldsBlank)) == 0) {
-        line->append(attr.text, attr.length);
-        continue;
-      }
-      // The attribute stands for the text the remarks show: its \" escapes are
-      // the quotes of the value, which tavoupdate must receive as quotes.
-      argument.clear();
-      ModifyQuotes(attr.text, &argument);
-      AppendArgument(argument.data(), argument.size(), line);
-    }
+    line->append(arguments, from, length);
     rScript->EndCommand();
+    from += length;
+    a += count;
   }
+}
+
+void AttrToScript::AppendAttributeArgument(const Attribute& Attr, std::string* rScratch,
+                                           std::string* rLine) {
+  rLine->push_back(' ');
+  // Most attributes are written as they stand: no quoting, no escapes.
+  if (Attr.length > 0 && (Attr.kinds & (kHoldsBackslash | kHoldsQuote | kHoldsBlank)) == 0) {
+    rLine->append(Attr.text, Attr.length);
+    return;
+  }
+  // The attribute stands for the text the remarks show: its \" escapes are
+  // the quotes of the value, which tavoupdate must receive as quotes.
+  rScratch->clear();
+  ModifyQuotes(Attr.text, rScratch);
+  AppendArgument(rScratch->data(), rScratch->size(), rLine);
 }
 
 void AttrToScript::ShowStanza(Lines* rScript) const {
@@ -522,7 +546,7 @@ void AttrToScript::ShowStanza(Lines* rScript) const {
   rScript->Add("");
 }
 
-int AttrToScript::CreateScript(FILE* hFile, const std::string* Check) {
+int AttrToScript::CreateScript(FILE* hFile, const std::string* Check, bool Pack) {
   if (!InitOk) return 0;
   // A region definition without attributes has no command to carry.
   if (ResourceID == RDid && iResourceAttributes == 0) return 0;
@@ -531,7 +555,7 @@ int AttrToScript::CreateScript(FILE* hFile, const std::string* Check) {
   static Lines script;
   script.Clear();
   ShowStanza(&script);
-  BuildCommand(&script);
+  BuildCommand(&script, Check, Pack);
   const std::string& text = script.Escaped(Check);
   return WriteAll(hFile, text.data(), text.size());
 }

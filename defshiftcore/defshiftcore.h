@@ -29,7 +29,8 @@ struct AdmSAMigrationData {
   char* logf;        // log file name, or null to report on the console
   char* region;      // region the commands are generated for, or null
   uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region,
-                     // 16 account file, 32 the command file checks its commands
+                     // 16 account file, 32 the command file checks its commands,
+                     // 128 the tavoupdate commands carry as many attributes as fit
   char* acctf;       // account file to write; read only when Options has 16
 };
 

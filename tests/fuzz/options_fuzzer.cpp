@@ -33,7 +33,7 @@ extern "C" int transmain(AdmSAMigrationData* md) {
   Length(md->acctf);
   if (((md->Options & 16) != 0) != (md->acctf != nullptr)) std::abort();
   if ((md->Options & 16) != 0 && Length(md->acctf) == 0) std::abort();
-  if ((md->Options & ~0x3Fu) != 0) std::abort();
+  if ((md->Options & ~0xBFu) != 0) std::abort();
   return 0;
 }
 
