@@ -10,7 +10,10 @@
 # (default 2: the machine may be shared); then the ratio of the 1,000,000 time to
 # the 100,000 time. A second row per size, "account", is the same run of BUILD
 # writing the account as well (-a), with a line of its ratios to the run
-# without; its command file must be the same.
+# without; its command file must be the same. A third, "packed", is the run
+# with the attributes packed (-p), whose command file must differ only in its
+# tavoupdate lines; a line each for the command files of the plain and the
+# packed run gives their definitions, commands, commands a definition and size.
 #
 # BEFORE (or BENCH_BEFORE), a second build folder, is measured beside BUILD on the
 # same images, the runs of the two taking turns so that both see the same load of
@@ -56,21 +59,23 @@ WORK="$BUILD/bench-work"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 
-# The dates in the command file header and in the report banner and footer.
+# The dates in the command file header and in the report banner and footer; the
+# report's line on the File Manager client library, which names paths of this
+# machine, goes.
 masked() {
-  sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/' "$1"
+  sed -E 's/(command file: generated ).*/\1<time>/; s/(report (started|ended): ).*/\1<time>/
+    /^File Manager client: /d' "$1"
 }
 
 # One migration of the image in $1/../images by the defshift of build $2, with
-# the account when $3 is 1; prints "wall rss_kb status cpu".
+# the further options $3 (the account, packing); prints "wall rss_kb status cpu".
 migrate() {
   (
     cd "$1"
     rm -f out.cmd out.log out.csv
-    account=()
-    [ "${3:-0}" = 1 ] && account=(-a out.csv)
+    read -r -a more <<<"${3:-}"
     QRLNT_SFSDIR=../images "$MEASURE" result "$2/defshift/defshift" -i BENCH -r BENCHREG \
-      -o out.cmd -l out.log "${account[@]}" >stdout.txt 2>stderr.txt
+      -o out.cmd -l out.log "${more[@]}" >stdout.txt 2>stderr.txt
     cat result
   )
 }
@@ -84,11 +89,23 @@ row() {
   }'
 }
 
+# The lines of the command files of size $1 in the folder $2, plain and packed:
+# definitions (each begins with its dashed remark), commands, commands a
+# definition and bytes.
+commands_lines() {
+  for b in after packed; do
+    awk -v n="$1" -v l="${b/after/plain}" '$0 == "@REM ----------------------------------------------" { d++ }
+      /^tavo(add|update) / { c++ } { bytes += length($0) + 1 } END {
+      printf "%-10d %-7s %d definitions, %d commands, %.2f a definition, %d bytes\n", n, l, d, c,
+        (d > 0 ? c / d : 0), bytes }' "$2/$b/out.cmd"
+  done
+}
+
 status=0
 declare -A wall
 mix=""
-builds=(after account)
-[ -n "$BEFORE" ] && builds=(before after account)
+builds=(after account packed)
+[ -n "$BEFORE" ] && builds=(before after account packed)
 printf '%-10s %-7s %9s %11s %9s %13s %13s\n' records build "wall s" "us/record" "cpu s" \
   "peak RSS MB" "RSS B/record"
 for n in $SIZES; do
@@ -106,9 +123,11 @@ for n in $SIZES; do
       folder=$BUILD
       [ "$b" = before ] && folder=$BEFORE
       with_account=0
-      [ "$b" = account ] && with_account=1
+      options=""
+      [ "$b" = account ] && with_account=1 && options="-a out.csv"
+      [ "$b" = packed ] && options="-p"
       mkdir -p "$dir/$b"
-      read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder" "$with_account") || true
+      read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder" "$options") || true
       if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/$b/out.log" 2>/dev/null ||
         [ ! -s "$dir/$b/out.cmd" ] || { [ "$with_account" = 1 ] && [ ! -s "$dir/$b/out.csv" ]; }; then
         echo "bench: the migration of $n records by $folder failed (status $code); see $dir/$b" >&2
@@ -129,11 +148,18 @@ for n in $SIZES; do
     echo "bench: the command file of $n records differs with the account; see $dir" >&2
     status=1
   fi
+  if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd" | grep -v '^tavoupdate ') \
+    <(masked "$dir/packed/out.cmd" | grep -v '^tavoupdate '); then
+    echo "bench: the packed command file of $n records differs in more than its tavoupdate lines; see $dir" >&2
+    status=1
+  fi
+  commands=""
+  [ "$failed" = 0 ] && commands=$(commands_lines "$n" "$dir")
   [ "$n" = 100000 ] || rm -f "$dir"/*/out.cmd "$dir"/*/out.log "$dir"/*/out.csv
   [ "$failed" = 0 ] || continue
   for b in "${builds[@]}"; do
     label=$b
-    [ -n "$BEFORE" ] || [ "$b" = account ] || label=-
+    [ -n "$BEFORE" ] || [ "$b" != after ] || label=-
     row "$n" "$label" "${best[$b]}"
   done
   read -r s1 r1 c1 <<<"${best[account]}"
@@ -142,6 +168,7 @@ for n in $SIZES; do
     printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, "acc/no", (s0 > 0 ? s1 / s0 : 0), "",
       (c0 > 0 ? c1 / c0 : 0), (r0 > 0 ? r1 / r0 : 0), ""
   }' 
+  printf '%s\n' "$commands"
   wall[$n]=${best[after]%% *}
   if [ -n "$BEFORE" ]; then
     read -r s1 r1 c1 <<<"${best[after]}"

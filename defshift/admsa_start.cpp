@@ -34,6 +34,7 @@ enum OptionBit : uint32_t {
   kAccountBit = 16,
   kCheckBit = 32,
   kJournalBit = 64,
+  kPackBit = 128,
 };
 
 char* CopyText(const char* text) {
@@ -62,7 +63,7 @@ void Help() {
   std::printf("Usage:\n");
   std::printf(
       "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-j JournalFile] "
-      "[-l [LogFile]]] \n");
+      "[-p] [-l [LogFile]]] \n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
   std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
@@ -81,6 +82,10 @@ void Help() {
   std::printf("\tJournalFile\tis the journal of a checked command file (-j implies -e):\n");
   std::printf("\t          \tevery command that succeeds appends its fingerprint to it,\n");
   std::printf("\t          \tand a command whose fingerprint it holds is left out.\n");
+  std::printf("\t-p        \tputs as many attributes on each tavoupdate command as fit\n");
+  std::printf("\t          \tin a line, so that the command file starts fewer programs.\n");
+  std::printf("\t          \tIt needs a tavoupdate that takes several attributes, as\n");
+  std::printf("\t          \tthe one of %s does.\n", NewTAVOName);
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -238,6 +243,7 @@ const Option kOptions[] = {
   {"aA",     nullptr,      kValueOption,   &AdmSAMigrationData::acctf,   "account file", kAccountBit},
   {"eE",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kCheckBit},
   {"jJ",     nullptr,      kValueOption,   &AdmSAMigrationData::jnlf,    "journal file", kJournalBit},
+  {"pP",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kPackBit},
 };
 // clang-format on
 

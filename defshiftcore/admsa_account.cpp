@@ -30,6 +30,7 @@ const FateCode kFateCodes[] = {
   {kFateAttributeDropped,    "attribute-dropped"},
   {kFatePasswordReset,       "password-reset"},
   {kFateShortRecord,         "short-record"},
+  {kFateOutsideAscii,        "non-ascii"},
   {kFateJournaled,           "journaled"},
 };
 
@@ -184,9 +185,9 @@ void Account::Decided(int cls, int index, const char* resource, bool written, ui
     if (!reason_.empty()) reason_.push_back(';');
     reason_.append(code->code);
   }
-  // A definition complete from an earlier run is migrated or amended as it was then.
-  const bool amended = (fates & ~kFateJournaled) != 0;
-  const char* outcome = !written ? "not migrated" : amended ? "amended" : "migrated";
+  const char* outcome = !written                                            ? "not migrated"
+                        : (fates & static_cast<uint16_t>(~kFateNotes)) != 0 ? "amended"
+                                                                            : "migrated";
   Row(origin.record, origin.record != 0 ? TableText(origin.table) : "",
       cls < LSTid ? ResTypeArr[cls] : "", resource, outcome, reason_.c_str());
   // The last definition of its class has its row: the origins go.

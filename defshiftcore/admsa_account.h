@@ -31,9 +31,13 @@ enum Fate : uint16_t {
   kFateAttributeDropped = 1u << 8,     // an attribute beyond the 32nd
   kFatePasswordReset = 1u << 9,        // the password became the user id
   kFateShortRecord = 1u << 10,         // its record is shorter than the layout
+  kFateOutsideAscii = 1u << 11,        // a text holds bytes 128 to 255
   kFateJournaled = 1u << 12,           // every command of it is in the journal: nothing
                                        // written, complete from an earlier run
 };
+// The bits that note something of a definition without changing it: they give
+// a reason, but a definition with no other is still migrated.
+constexpr uint16_t kFateNotes = kFateOutsideAscii | kFateJournaled;
 
 // Why a record gave no definition (keep in step with kSkipCodes).
 enum Skip {

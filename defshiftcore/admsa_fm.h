@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "admsa_codepage.h"
 #include "admsa_errs.h"
 #include "admsa_supp.h"
 #include "admsa_supp_text.h"
@@ -111,7 +112,9 @@ class HumanFile : public FMFile {
   int closefile() override;
   int readstat() override;
   // Checks and writes every definition of OutputCfg, class by class, with the
-  // per-class counts in the report; 0. -1, with nothing done, when no file is open.
+  // per-class counts in the report, then the paragraph on the definitions written
+  // with texts outside ASCII (CodePageNotes); 0. -1, with nothing done, when no
+  // file is open.
   // After a failed write the checks and counts go on, but nothing more is written.
   int GenerateCommandScript(Forcfg* OutputCfg) override;
 
@@ -134,6 +137,9 @@ class HumanFile : public FMFile {
     journalname = Name != nullptr ? Name : "";
     if (J != nullptr) checks = true;
   }
+  // From now on the tavoupdate lines of each definition carry as many of its
+  // attributes as fit a line (AttrToScript::CreateScript with Pack).
+  void setpacking(bool p) { packs = p; }
 
  private:
   // What became of a definition.
@@ -155,8 +161,6 @@ class HumanFile : public FMFile {
   void WriteLine(const char* Line);
   // The same for the line that Format makes of the arguments.
   void WriteFormatted(const char* Format, ...) ADMSA_PRINTF(2, 3);
-  // Writes the trailer of a checked file with the recap lines.
-  void WriteCheckTrailer();
 
   // Closes hFile, then gives back its stream buffer; 0, or EOF when the close failed.
   int CloseStream();
@@ -177,6 +181,9 @@ class HumanFile : public FMFile {
   std::string journalname;  // its name as given
   long written;             // commands written to a journaled file
   long leftout;             // commands left out of it
+  bool packs;               // the attributes are packed (setpacking)
+  // The definitions written with bytes outside ASCII.
+  CodePageNotes codepage;
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -51,7 +51,8 @@ HumanFile::HumanFile(const char* name, const char* reg)
       checked(0),
       journal(nullptr),
       written(0),
-      leftout(0) {}
+      leftout(0),
+      packs(false) {}
 
 HumanFile::~HumanFile() {
   CloseStream();
@@ -135,6 +136,9 @@ void HumanFile::writeheader() {
 
 int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (hFile == nullptr || OutputCfg == nullptr) return -1;
+  codepage = CodePageNotes();
+  codepage.NoteRegion(region.get());
+  int total = 0;  // definitions migrated
   for (int i = 0;
        i < Forcfg::kClasses && i < LSTid && StanzaName[i] != nullptr && StanzaName[i][0] != '\0';
        ++i) {
@@ -155,7 +159,10 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
     } else {
       Error.Report("      No records for this class\n");
     }
+    total += Migrated;
   }
+  // The region is named when the file holds commands.
+  codepage.Report(total != 0 && (journal == nullptr || written != 0));
   if (journal != nullptr) ReportJournal();
   if (checks) {
     std::string lines;
@@ -204,7 +211,7 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
     CommandChecks check(checks ? checked + 1 : 0, journal);
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
-    if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr);
+    if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);
     written += check.written;
     leftout += check.left_out;
     if (check.left_out > 0) fate = check.written > 0 ? kInPart : kComplete;
@@ -218,9 +225,14 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
     }
     progress::Count(progress::kWritten);
   }
+  // Bytes outside ASCII reach tavoadd through the code page of the console that
+  // runs the file: the report names such definitions and the account marks them.
+  const bool outside = passed && record.HoldsOutsideAscii();
+  if (outside && fate != kComplete) codepage.Note(cls, shown);
   if (account != nullptr) {
     const uint16_t journaled = fate == kComplete ? kFateJournaled : 0;
-    account->Decided(cls, index, shown, passed, record.fates() | journaled);
+    account->Decided(cls, index, shown, passed,
+                     record.fates() | journaled | (outside ? kFateOutsideAscii : 0));
   }
   return fate;
 }

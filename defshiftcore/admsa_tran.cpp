@@ -13,6 +13,8 @@
 #include "admsa_tran_check.h"
 #include "admsa_tran_engine.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
+#include "qvbutsfs_client.h"
 
 Conversion::Conversion(const char* reg)
     : infile(nullptr),
@@ -20,6 +22,7 @@ Conversion::Conversion(const char* reg)
       region(reg),
       account(nullptr),
       checks(false),
+      packs(false),
       journal(nullptr),
       journalname(nullptr),
       readrc(0) {}
@@ -73,7 +76,10 @@ int Conversion::start() {
     Error.Report(32);
     return -1;
   }
-  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) human->setaccount(account);
+  if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) {
+    human->setaccount(account);
+    human->setpacking(packs);
+  }
   Error.Write("\n Validating migrated resource definitions\n");
   Error.Write(" -----------------------------------------\n");
   outfile->GenerateCommandScript(nconf.get());
@@ -92,6 +98,9 @@ const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 constexpr uint32_t kAccountOption = 16;
 // The option bit of the checked command file.
 constexpr uint32_t kCheckOption = 32;
+// The option bit of the packed attributes.
+constexpr uint32_t kPackOption = 128;
+
 // The option bit of AdmSAMigrationData::jnlf, the journal of a journaled file.
 constexpr uint32_t kJournalOption = 64;
 
@@ -209,13 +218,22 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
     return -1;
   }
   Error.Init(md->logf);
-  Error.Report("Source file: %s\nOutput file: %s\nRegion: %s", Shown(md->inf), Shown(md->outf),
-               Shown(md->region));
+  // Which client library answers is the first thing to know when the File
+  // Manager seems to offer nothing: a stand-in may be found before the site's.
+  Error.Report("Source file: %s\n%s\nOutput file: %s\nRegion: %s", Shown(md->inf),
+               ClientLibraryLine(FindClientLibrary()).c_str(), Shown(md->outf), Shown(md->region));
   if ((md->Options & (kCheckOption | kJournalOption)) != 0) {
     conversion.checks = true;
     Error.Report(
         "Commands checked: at its end the command file names the definitions whose tavoadd or "
         "tavoupdate commands failed, and ends with exit status 1 if any did");
+  }
+  if ((md->Options & kPackOption) != 0) {
+    conversion.packs = true;
+    Error.Report(
+        "Attributes packed: each tavoupdate command carries as many of its definition's "
+        "attributes as fit in a line of %zu characters",
+        kPackedLineLimit);
   }
   // From before the first temporary file to after the report: an interruption
   // takes the temporary files with it.

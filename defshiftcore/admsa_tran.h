@@ -43,6 +43,7 @@ class Conversion {
   const char* region;
   Account* account;         // the run's account, or null; not owned
   bool checks;              // the command file checks its commands (HumanFile::setchecks)
+  bool packs;               // the command file packs the attributes (HumanFile::setpacking)
   Journal* journal;         // the journal of a journaled file, or null; not owned
   const char* journalname;  // its name as given, while journal is set
   int readrc;               // -1 when the last readinall ended on a failure, else 0

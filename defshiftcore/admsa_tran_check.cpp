@@ -165,11 +165,11 @@ void CommandChecks::Append(const Fingerprint* Print, std::string* rLine) const {
   AppendFailed(definition_, rLine);
 }
 
-size_t CommandChecks::SuffixLength() const {
+std::string CommandChecks::Sample() const {
   std::string suffix;
-  Fingerprint print{};
+  const Fingerprint print{};
   Append(journal_ != nullptr ? &print : nullptr, &suffix);
-  return suffix.size();
+  return suffix;
 }
 
 void AppendFailureLine(int Definition, const char* Code, const char* Name, std::string* rLine) {

@@ -78,8 +78,9 @@ class CommandChecks {
   // the definition when it failed and, when Print is not null, appends the
   // fingerprint line to the journal when it passed.
   void Append(const Fingerprint* Print, std::string* rLine) const;
-  // How many characters Append adds to a line of this definition.
-  size_t SuffixLength() const;
+  // A check as Append appends it to a line of this definition (of a command
+  // that does not exist): every one has its length.
+  std::string Sample() const;
 
   Journal* journal() const { return journal_; }
   int definition() const { return definition_; }

@@ -18,6 +18,7 @@ struct KindTable {
   constexpr KindTable() {
     for (int b = 1; b <= 31; ++b) kind[b] = kHoldsControl;
     kind[127] = kHoldsControl;
+    for (int b = 128; b <= 255; ++b) kind[b] = kHoldsHigh;
     kind[static_cast<unsigned char>('\\')] = kHoldsBackslash;
     kind[static_cast<unsigned char>('"')] = kHoldsQuote;
     kind[static_cast<unsigned char>(' ')] = kHoldsBlank;

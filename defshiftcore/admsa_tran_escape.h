@@ -75,6 +75,7 @@ enum TextKind : unsigned {
   kHoldsQuote = 1u << 2,      // a double quote
   kHoldsBlank = 1u << 3,      // a blank or a tab
   kHoldsSpecial = 1u << 4,    // one of % ^ & | < >, which ScriptEscape escapes
+  kHoldsHigh = 1u << 5,       // a byte from 128 to 255, written as it is
 };
 unsigned TextKinds(const char* Text, size_t Length);
 

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
 
 // clang-format off
 const char* const TD_DeleteTransIds[kDeleteTransCount + 1] = {
@@ -137,6 +139,9 @@ class AttrToScript::Lines {
   std::string name;
   std::string head;
   std::string argument;
+  // The arguments of the attributes, one after the other, and their lengths.
+  std::string arguments;
+  std::vector<size_t> lengths;
 
  private:
   // Room for the remarks and commands of a usual definition.
@@ -375,6 +380,15 @@ int AttrToScript::VerifyWritable() const {
   return 1;
 }
 
+bool AttrToScript::HoldsOutsideAscii() const {
+  if (!InitOk) return false;
+  if (TextKinds(ResourceName, std::strlen(ResourceName)) & kHoldsHigh) return true;
+  for (int i = 0; i < iResourceAttributes; ++i) {
+    if (Attributes[i].kinds & kHoldsHigh) return true;
+  }
+  return false;
+}
+
 int AttrToScript::VerifyWD() {
   int model;
   int net;
@@ -451,7 +465,7 @@ void AttrToScript::ModifyQuotes(const char* Source, std::string* rOut) {
   rOut->append(p);
 }
 
-void AttrToScript::BuildCommand(Lines* rScript) const {
+void AttrToScript::BuildCommand(Lines* rScript, const std::string* Check, bool Pack) const {
   const bool region = ResourceID == RDid;
   // The region and the name reach the programs as arguments of their own, even
   // when they hold blanks, quotes or backslashes.
@@ -474,26 +488,45 @@ void AttrToScript::BuildCommand(Lines* rScript) const {
     AppendTemplate(UpdateTemplate, {ResourceType, regionArg, nameArg}, &head);
   }
   const int n = iResourceAttributes;
-  std::string& argument = rScript->argument;
-  for (int a = 0; a < n; a += 2) {
+  std::string& arguments = rScript->arguments;
+  std::vector<size_t>& lengths = rScript->lengths;
+  arguments.clear();
+  lengths.clear();
+  for (int k = 0; k < n; ++k) {
+    const size_t before = arguments.size();
+    AppendAttributeArgument(Attributes[k], &rScript->argument, &arguments);
+    lengths.push_back(arguments.size() - before);
+  }
+  // Two attributes a line, as the command file has always had them, or packed,
+  // as many as the line can take.
+  size_t from = 0;
+  for (int a = 0; a < n;) {
+    const int count = Pack ? PackArguments(head, arguments.data() + from, &lengths[a], n - a, Check)
+                           : std::min(2, n - a);
+    size_t length = 0;
+    for (int k = a; k < a + count; ++k) length += lengths[k];
     std::string* line = rScript->Begin();
     line->append(head);
-    for (int k = a; k <= a + 1 && k < n; ++k) {
-      const Attribute& attr = Attributes[k];
-      line->push_back(' ');
-      // Most attributes are written as they stand: no quoting, no escapes.
-      if (attr.length > 0 && (attr.kinds & (kHoldsBackslash | kHoldsQuote | kHoldsBlank)) == 0) {
-        line->append(attr.text, attr.length);
-        continue;
-      }
-      // The attribute stands for the text the remarks show: its \" escapes are
-      // the quotes of the value, which tavoupdate must receive as quotes.
-      argument.clear();
-      ModifyQuotes(attr.text, &argument);
-      AppendArgument(argument.data(), argument.size(), line);
-    }
+    line->append(arguments, from, length);
     rScript->EndCommand();
+    from += length;
+    a += count;
   }
+}
+
+void AttrToScript::AppendAttributeArgument(const Attribute& Attr, std::string* rScratch,
+                                           std::string* rLine) {
+  rLine->push_back(' ');
+  // Most attributes are written as they stand: no quoting, no escapes.
+  if (Attr.length > 0 && (Attr.kinds & (kHoldsBackslash | kHoldsQuote | kHoldsBlank)) == 0) {
+    rLine->append(Attr.text, Attr.length);
+    return;
+  }
+  // The attribute stands for the text the remarks show: its \" escapes are
+  // the quotes of the value, which tavoupdate must receive as quotes.
+  rScratch->clear();
+  ModifyQuotes(Attr.text, rScratch);
+  AppendArgument(rScratch->data(), rScratch->size(), rLine);
 }
 
 void AttrToScript::ShowStanza(Lines* rScript) const {
@@ -525,7 +558,7 @@ void AttrToScript::ShowStanza(Lines* rScript) const {
   rScript->Add("");
 }
 
-int AttrToScript::CreateScript(FILE* hFile, CommandChecks* Checks) {
+int AttrToScript::CreateScript(FILE* hFile, CommandChecks* Checks, bool Pack) {
   if (!InitOk) return 0;
   // A region definition without attributes has no command to carry.
   if (ResourceID == RDid && iResourceAttributes == 0) return 0;
@@ -534,7 +567,10 @@ int AttrToScript::CreateScript(FILE* hFile, CommandChecks* Checks) {
   static Lines script;
   script.Clear();
   ShowStanza(&script);
-  BuildCommand(&script);
+  // Packed lines make room for the check, which has the same length on every
+  // command line of the definition.
+  const std::string check = Checks != nullptr ? Checks->Sample() : std::string();
+  BuildCommand(&script, Checks != nullptr ? &check : nullptr, Pack);
   const std::string& text = script.Escaped(Checks);
   return WriteAll(hFile, text.data(), text.size());
 }

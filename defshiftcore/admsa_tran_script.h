@@ -70,7 +70,9 @@ class AttrToScript {
 
   // Writes the definition to hFile: the remarks showing its stanza entries, then
   // its tavoadd line (not for the region definition) and one tavoupdate line for
-  // every two attributes, each line as ScriptWriteLine writes it. The region,
+  // every two attributes, each line as ScriptWriteLine writes it; when Pack, a
+  // tavoupdate line for as many attributes, in order, as keep it within
+  // kPackedLineLimit with its check after it (PackArguments). The region,
   // the name and each attribute, as the remarks show it (every \" a plain "),
   // are written as AppendArgument writes a program argument. The lines go to
   // the stream in one piece. With Checks (admsa_tran_check.h), every tavoadd
@@ -82,13 +84,16 @@ class AttrToScript {
   // and left out. A region definition without attributes, or a null hFile,
   // writes nothing. Returns 0 when the stream took the lines, else the error
   // number of the failure (as ScriptWriteLine).
-  int CreateScript(FILE* hFile, CommandChecks* Checks = nullptr);
+  int CreateScript(FILE* hFile, CommandChecks* Checks = nullptr, bool Pack = false);
 
   int initok() const { return InitOk; }
   // The resource name as given ("" when not initialised).
   const char* name() const { return ResourceName != nullptr ? ResourceName : ""; }
   // What Add and Verify did to the definition: Fate bits of admsa_account.h.
   uint16_t fates() const { return Fates; }
+  // Whether the name or an attribute holds a byte from 128 to 255, which the
+  // command file carries as it is, in no code page of its own.
+  bool HoldsOutsideAscii() const;
 
  private:
   // Stores a copy of the whole attribute text Attr, without its trailing blanks;
@@ -135,8 +140,9 @@ class AttrToScript {
   // Appends Source with every \" reduced to a plain double quote to *rOut.
   static void ModifyQuotes(const char* Source, std::string* rOut);
   class Lines;  // the text of the definition's lines as it is composed
-  // Add the command lines, or the remarks, of the definition to *rScript.
-  void BuildCommand(Lines* rScript) const;
+  // Add the command lines, or the remarks, of the definition to *rScript; the
+  // command lines as CreateScript writes them with Check and Pack.
+  void BuildCommand(Lines* rScript, const std::string* Check, bool Pack) const;
   void ShowStanza(Lines* rScript) const;
 
   // A copy of Text in texts_.
@@ -160,6 +166,10 @@ class AttrToScript {
   };
   // Sets *rAttr to Text, of Length characters.
   static void SetAttribute(Attribute* rAttr, char* Text, size_t Length);
+  // Appends the argument that stands for Attr on a command line, with its
+  // leading blank, to *rLine; *rScratch is room for the work.
+  static void AppendAttributeArgument(const Attribute& Attr, std::string* rScratch,
+                                      std::string* rLine);
   Attribute Attributes[kMaxAttributes];  // the first iResourceAttributes are set
   char area_[kUsualTexts];               // the first block of texts_
   Arena texts_;                          // every text of the record

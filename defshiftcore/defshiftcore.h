@@ -31,6 +31,7 @@ struct AdmSAMigrationData {
   uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region,
                      // 16 account file, 32 the command file checks its commands,
                      // 64 journaled command file (implies 32)
+                     // 128 the tavoupdate commands carry as many attributes as fit
   char* acctf;       // account file to write; read only when Options has 16
   char* jnlf;        // journal of the command file; read only when Options has 64
 };

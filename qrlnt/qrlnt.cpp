@@ -1,10 +1,13 @@
 // The stand-in File Manager client: QRSEND answers the requests of the
 // control-file store from control-file images in one folder, and QRLAREA hands
 // out the area tokens that the request block carries in its address fields where
-// addresses are wider than those fields.
+// addresses are wider than those fields. QRLSFSDIR names the image folder, so that
+// a caller can tell the stand-in from a File Manager's client library.
 #include "qrlnt/qrlnt.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "qrlnt/sfs_server.h"
 
@@ -110,4 +113,14 @@ extern "C" QRLNT_EXPORT uint32_t QRLNT_CALL QRSEND(QRL_CPRB* cprb, uint32_t /*ze
   const uint16_t status = cprb != nullptr ? Serve(cprb) : qrlnt::kBadArea;
   EndExchange();
   return status;
+}
+
+extern "C" QRLNT_EXPORT uint32_t QRLSFSDIR(char* Folder, uint32_t Size) {
+  const std::string folder = qrlnt::ImageFolder();
+  if (Folder != nullptr && Size > 0) {
+    const size_t n = std::min<size_t>(folder.size(), Size - 1);
+    std::memcpy(Folder, folder.data(), n);
+    Folder[n] = '\0';
+  }
+  return static_cast<uint32_t>(folder.size());
 }

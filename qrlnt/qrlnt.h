@@ -226,4 +226,14 @@ QRLNT_EXPORT uint32_t QRLAREA(void* area);
 
 }  // extern "C"
 
+// The stand-in's own entry point, which no site's client library has:
+//   uint32_t QRLSFSDIR(char* Folder, uint32_t Size);
+// writes the full path of the folder the stand-in serves control-file images
+// from into Folder (at most Size bytes with the closing NUL; nothing when Size
+// is 0) and returns the path's length without the NUL. A caller looks it up by
+// this name in the library that holds QRSEND and never binds it, so that any
+// other client library serves it as well.
+constexpr char kStandInFolderEntry[] = "QRLSFSDIR";
+using QrlSfsDirEntry = uint32_t (*)(char* Folder, uint32_t Size);
+
 #endif  // QRLNT_QRLNT_H_

@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstddef>
@@ -112,6 +115,30 @@ uint16_t SfsServer::Admit(Exchange* ex, Phase needed) {
   if (ex->rparm != nullptr && n > 0) std::memmove(ex->rparm, ex->qparm, n);
   ex->rparm_len = ex->rparm != nullptr ? n : 0;
   return 0;
+}
+
+std::string ImageFolder() {
+  const char* folder = std::getenv(kFolderVariable);
+  if (folder == nullptr || folder[0] == '\0') folder = ".";
+#if defined(_WIN32)
+  // The run time's own: GetFullPathName, which every Windows has.
+  char* full = _fullpath(nullptr, folder, 0);
+  if (full == nullptr) return folder;
+  std::string path(full);
+  std::free(full);
+  return path;
+#else
+  if (folder[0] == '/') return folder;
+  char* cwd = getcwd(nullptr, 0);
+  if (cwd == nullptr) return folder;
+  std::string path(cwd);
+  std::free(cwd);
+  if (std::strcmp(folder, ".") != 0) {
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path.append(folder);
+  }
+  return path;
+#endif
 }
 
 uint16_t SfsServer::OpenFolder() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "qrlnt/qrlnt.h"
@@ -26,6 +27,11 @@ constexpr uint16_t kShortArea = QrlCode('S', 'H');       // "GN": record longer 
 // The environment variable that names the image folder (the current folder when
 // it is unset or empty).
 constexpr char kFolderVariable[] = "QRLNT_SFSDIR";
+
+// The full path of the folder the images are served from as the next "OO" reads
+// it: QRLNT_SFSDIR, or the current folder, made absolute against the current
+// folder when it is relative (not otherwise changed).
+std::string ImageFolder();
 
 // For the tests of a reading that fails: "N:XY" makes the N-th "GN" after an
 // "ID" (from 1) fail with the status of the two characters XY, without data.

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "admsa_tab.h"
+#include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
 #include "admsa_tran_script.h"
 #include "support/argument_model.h"
 #include "support/capture.h"
@@ -39,11 +41,12 @@ std::string Encoded(const std::string& arg) {
 }
 
 // The command lines CreateScript writes for r.
-std::vector<std::string> CommandLines(AttrToScript* r) {
+std::vector<std::string> CommandLines(AttrToScript* r, CommandChecks* check = nullptr,
+                                      bool pack = false) {
   FILE* f = TempStream();
   EXPECT_NE(nullptr, f);
   if (f == nullptr) return {};
-  EXPECT_EQ(0, r->CreateScript(f));
+  EXPECT_EQ(0, r->CreateScript(f, check, pack));
   std::rewind(f);
   std::vector<std::string> lines;
   std::string line;
@@ -193,6 +196,31 @@ TEST(CommandLineTest, RandomValuesReachTheProgramsExactly) {
     ASSERT_EQ(expected.size(), lines.size()) << round;
     for (size_t l = 0; l < lines.size(); ++l) {
       ASSERT_EQ(expected[l], Received(lines[l])) << "round " << round << ": " << lines[l];
+    }
+  }
+}
+
+// Packed, a tavoupdate line takes the attribute that fills it to the limit
+// exactly, check included (the region's parentheses escape a checked line
+// whole), not one character more; one too long for any line has its own.
+TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
+  CommandChecks checks(1, nullptr);
+  const std::string check = checks.Sample();
+  for (const int type : {PDid, RDid}) {
+    for (CommandChecks* with : {static_cast<CommandChecks*>(nullptr), &checks}) {
+      for (const size_t over : {0, 1}) {
+        AttrToScript r("PROG1", type, "R(1)");
+        r.Add("A", "1");
+        const size_t room = kPackedLineLimit - CommandLines(&r, with, true).back().size();
+        r.Add("B", std::string(room - 3 + over, 'x').c_str());  // " B=" and its value
+        r.Add("C", std::string(kPackedLineLimit, 'y').c_str());
+        r.Add("D", "1");
+        const std::vector<std::string> lines = CommandLines(&r, with, true);
+        ASSERT_EQ((type != RDid) + over + 3, lines.size()) << type << over;
+        EXPECT_EQ(kPackedLineLimit - over * room, lines[type != RDid].size()) << type << over;
+        EXPECT_EQ(" D=1" + (with != nullptr ? check : ""),
+                  lines.back().substr(lines.back().rfind(" D=1")));
+      }
     }
   }
 }

@@ -137,6 +137,22 @@ TEST_F(CommandFileTest, WritesClassesInOrderAndCountsThem) {
   EXPECT_EQ(log + Title + " generated command file: " + path_ + "\n", console_);
 }
 
+// A region typed with bytes 128 to 255 reaches every command as they are, like
+// the texts of a definition; without a command it reaches nothing.
+TEST_F(CommandFileTest, RegionOutsideAsciiIsNamedWhenCommandsCarryIt) {
+  const std::string paragraph =
+      "\n Texts outside ASCII\n\n"
+      " The region name holds bytes 128 to 255, and every command carries it.\n"
+      " These bytes are written to the command file as they are: tavoadd and tavoupdate\n";
+  cfg_.add(PDid, Definition(&cfg_, {{"_Key", "QVBSYS"}}));
+  Generate("PAY\xC9");
+  EXPECT_FALSE(Has(console_, "Texts outside ASCII")) << console_;
+  cfg_.add(TDid, Definition(&cfg_, {{"_Key", "ORD1"}, {"ProgName", "ORDPGM"}}));
+  Generate("PAY\xC9");
+  EXPECT_TRUE(Has(console_, "\n      No records for this class\n\n" + paragraph)) << console_;
+  EXPECT_TRUE(Has(file_, "tavoadd -c td -r PAY\xC9 -P ORD1\n")) << file_;
+}
+
 // A control file that an old system damaged: a key of blanks or NUL bytes names
 // no resource, and such a definition is left out and reported.
 TEST_F(CommandFileTest, DefinitionsWithoutANameAreLeftOutAndReported) {

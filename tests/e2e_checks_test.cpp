@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "admsa_tab.h"
 #include "admsa_tran_escape.h"
+#include "admsa_tran_pack.h"
 #include "support/argument_model.h"
 #include "support/capture.h"
 #include "support/interpreter_model.h"
@@ -65,6 +69,44 @@ std::string Handed(const std::string& line) {
   return handed;
 }
 
+// Two records of every table, every text field filled to its length with what
+// the interpreter and the C runtime read, or with a code from its list.
+std::string FilledDescription() {
+  const std::string hostile = "a\\\"b ^c%d(e)\"\\\"f&g|h<i>j!k\\l";
+  std::string desc;
+  for (int t = 0, r = 0; TablChars[t] != '\0'; t += r, r = 1 - r) {
+    desc += TablChars[t];
+    int reached = 0;  // a field that shares bytes with an earlier one is left out
+    for (const Entry* e = LayoutOf(t); e->field >= 0; ++e) {
+      if (e->off < reached || e->ctype != kCharField) continue;
+      reached = e->off + e->len;
+      const size_t len = static_cast<size_t>(e->len), codes = std::strlen(e->perm) / len;
+      desc += " " + std::to_string(e->field) + "=\"";
+      for (size_t i = 0; i < len; ++i) {
+        const char c =
+            codes > 0 ? e->perm[r % codes * len + i] : hostile[(i + 5 * r) % hostile.size()];
+        desc += "\\x" + std::to_string(c / 16) + "0123456789ABCDEF"[c % 16];
+      }
+      desc += '"';
+    }
+    desc += "\n";
+  }
+  return desc;
+}
+
+// The calls merged by definition: the tavoupdate calls of one that follow each
+// other become one call with the attributes of them all.
+std::vector<Lines> Definitions(const std::vector<Lines>& calls) {
+  std::vector<Lines> merged;
+  for (const Lines& call : calls) {
+    const auto head = call.begin() + (call[2] == "rd" ? 6 : 7);
+    if (merged.empty() || !std::equal(call.begin(), head, merged.back().begin()))
+      merged.emplace_back(call.begin(), head);
+    merged.back().insert(merged.back().end(), head, call.end());
+  }
+  return merged;
+}
+
 class ChecksTest : public testing::Test {
  protected:
   // NAME.ctf from the description file desc, or from the text kSpecialDesc.
@@ -85,6 +127,32 @@ class ChecksTest : public testing::Test {
   }
 
   Lines FileLines(const std::string& name) const { return SplitLines(ReadText(dir_.Path(name))); }
+
+  // The calls of the command file name, as the models find them. Every line is
+  // within the interpreter's limit; when packed, no tavoupdate line would have
+  // been, as the file would hold it, with the next one's first attribute.
+  std::vector<Lines> Calls(const std::string& name, bool packed) const {
+    std::vector<Lines> calls;
+    std::string update;  // handed on by the tavoupdate line before, in the same definition
+    for (const std::string& line : FileLines(name)) {
+      const std::string before = std::exchange(update, "");
+      if (line.rfind("tavo", 0) != 0) continue;
+      EXPECT_GE(kPackedLineLimit, line.size()) << line;
+      const size_t check = std::min(line.find(kCheckStart), line.size());
+      const std::string handed = Handed(line.substr(0, check));
+      std::string why;
+      EXPECT_TRUE(SplitArguments(handed, &calls.emplace_back(), &why)) << handed << "\n" << why;
+      if (calls.back()[0] == "tavoupdate") update = handed;
+      if (!packed || before.empty() || update.empty()) continue;
+      std::string joined = before + " ", written;
+      AppendArgument(calls.back()[calls.back()[2] == "rd" ? 6 : 7].c_str(), &joined);
+      AppendScriptEscaped(
+          joined.data(), joined.size(), &written,
+          check < line.size() && NeedsEscapeBeforeJoin(joined.data(), joined.size()));
+      EXPECT_LT(kPackedLineLimit, written.size() + line.size() - check) << before;
+    }
+    return calls;
+  }
 
   ScratchFolder dir_;
   std::string out_;
@@ -432,5 +500,46 @@ TEST(InterpreterTest, RunsOnlyOnWindows) {
 }
 
 #endif
+
+#if defined(_WIN32)
+using PackTest = InterpreterTest;
+#else
+using PackTest = ChecksTest;
+#endif
+
+// Packed, checked or not, each definition's programs get the same attributes in
+// the same order, in fewer calls: for the sample, and for the filled control
+// file with a long region of what the interpreter reads, where most
+// definitions need several lines. On Windows, cmd.exe runs the checked file as
+// the models read it.
+TEST_F(PackTest, PackedFileHandsEachDefinitionItsAttributesInFewerCalls) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  std::ofstream(dir_.Path("filled.desc"), std::ios::binary) << FilledDescription();
+  ASSERT_NO_FATAL_FAILURE(Image("FILLED", dir_.Path("filled.desc")));
+  const std::string piece = " \"q\" (%1) ^&|<>";
+  std::string region = "R";
+  while (region.size() + piece.size() <= std::min<size_t>(950, kMaxRegionLength)) region += piece;
+  for (const auto& [name, reg] :
+       {std::pair<const char*, std::string>{"ORDENTRY", "ORDERS"}, {"FILLED", region}}) {
+    ASSERT_NO_FATAL_FAILURE(Defshift({"-i", name, "-r", reg, "-o", "plain.cmd"}));
+    const std::vector<Lines> plain = Calls("plain.cmd", false);
+    for (const char* option : {"-p", "-e"}) {  // -p twice, then checked
+      ASSERT_NO_FATAL_FAILURE(Defshift({"-i", name, "-r", reg, "-o", "packed.cmd", "-p", option}));
+      EXPECT_TRUE(Has(out_,
+                      "\nAttributes packed: each tavoupdate command carries as many of its "
+                      "definition's attributes as fit in a line of 2047 characters\n"));
+      const std::vector<Lines> packed = Calls("packed.cmd", true);
+      EXPECT_EQ(Definitions(plain), Definitions(packed)) << name;
+      EXPECT_LT(packed.size(), plain.size()) << name;
+#if defined(_WIN32)
+      std::vector<Lines> calls;
+      if (option[1] == 'p') continue;
+      EXPECT_EQ(Lines{"0 of " + std::to_string(packed.size()) + kCountEnd},
+                Run("packed.cmd", "", 0, &calls));
+      EXPECT_EQ(packed, calls);
+#endif
+    }
+  }
+}
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -55,6 +57,8 @@ class MigrationTest : public ::testing::Test {
   ProgramRun Defshift(const std::vector<std::string>& args) { return dir_.Run(DEFSHIFT_BIN, args); }
 
   std::string File(const std::string& name) { return MaskLocalTimes(ReadText(dir_.Path(name))); }
+  // A report, without its line on the client library.
+  std::string Report(const std::string& name) { return WithoutClientLine(File(name)); }
 
   // Checks that every line of the command file is one command whose text reaches
   // its program untouched, and is written escaped exactly when it needs to be;
@@ -85,7 +89,7 @@ TEST_F(MigrationTest, SampleGivesExpectedCommandFileAndReport) {
                 " messages have been logged to: report.log\n",
             run.out);
   ExpectMatchesGolden(kGoldenDir + "ordentry.cmd", File("migratetavo.cmd"));
-  ExpectMatchesGolden(kGoldenDir + "ordentry.log", File("report.log"));
+  ExpectMatchesGolden(kGoldenDir + "ordentry.log", Report("report.log"));
 }
 
 // On the console the report's lines go to standard output, while its banner,
@@ -105,7 +109,7 @@ TEST_F(MigrationTest, ConsoleReportSplitsLinesFromBannerAndFooter) {
   ASSERT_NE(std::string::npos, validating);
   lines.erase(validating, sizeof kValidating - 1);
 
-  EXPECT_EQ(ProgramBanner() + lines + Generated("migratetavo.cmd"), run.out);
+  EXPECT_EQ(ProgramBanner() + lines + Generated("migratetavo.cmd"), WithoutClientLine(run.out));
   EXPECT_EQ(banner + kValidating + footer, MaskLocalTimes(run.err));
 }
 
@@ -113,7 +117,7 @@ TEST_F(MigrationTest, SourceWithoutImageFailsWithoutCommandFile) {
   EmptyImage();
   const ProgramRun run = Defshift({"-i", "NOSUCH", "-r", "ORDERS"});
   EXPECT_EQ(1, run.status);
-  EXPECT_EQ(ProgramBanner() + RunHeader("NOSUCH", "migratetavo.cmd"), run.out);
+  EXPECT_EQ(ProgramBanner() + RunHeader("NOSUCH", "migratetavo.cmd"), WithoutClientLine(run.out));
   EXPECT_EQ(ReportBanner() +
                 "Error 1: Failed to open file NOSUCH (0)\n"
                 " .... Control files the File Manager offers: EMPTY\n"
@@ -129,7 +133,8 @@ TEST_F(MigrationTest, OutputFolderFailsAfterSourceIsRead) {
   std::filesystem::create_directory(dir_.Path("cmds"));
   const ProgramRun run = Defshift({"-i", "EMPTY", "-r", "ORDERS", "-o", "cmds"});
   EXPECT_EQ(1, run.status);
-  EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + RunHeader("EMPTY", "cmds"), 0)) << run.out;
+  EXPECT_EQ(0u, WithoutClientLine(run.out).rfind(ProgramBanner() + RunHeader("EMPTY", "cmds"), 0))
+      << run.out;
   EXPECT_TRUE(Has(run.out, "\n Translating source table: Temporary Storage Table\n"));
   EXPECT_FALSE(Has(run.out, Generated("cmds")));
   EXPECT_EQ(ReportBanner() +
@@ -421,6 +426,97 @@ TEST_F(MigrationTest, LongestRegionFitsEveryLine) {
         << why;
     EXPECT_EQ((std::vector<std::string>{"tavoadd", "-c", "td", "-r", region, "-P", "ORD1"}), args);
   }
+}
+
+// The path of a file as the system names a module: on Windows with backslashes,
+// elsewhere with the links resolved.
+std::string ModulePath(const std::string& path) {
+#if defined(_WIN32)
+  std::string shown = path;
+  std::replace(shown.begin(), shown.end(), '/', '\\');
+  return shown;
+#else
+  return std::filesystem::canonical(path).string();
+#endif
+}
+
+std::string ClientLine(const std::string& report) {
+  const size_t start = report.find("\nFile Manager client: ");
+  if (start == std::string::npos) return "";
+  return report.substr(start + 1, report.find('\n', start + 1) - start - 1);
+}
+
+// The line after the source file's names the stand-in and the folder it serves,
+// the one it reads; a client library put before it (preloaded) is the one that
+// answers, and is named by its path alone.
+TEST_F(MigrationTest, ReportNamesTheClientLibraryThatAnswers) {
+  std::filesystem::create_directory(dir_.Path("images"));
+  const ProgramRun built =
+      dir_.Run(CTFIMAGE_BIN, {"build", kSample, dir_.Path("images/ORDENTRY.ctf")});
+  ASSERT_EQ(0, built.status) << built.err;
+  const std::vector<std::string> args = {"-i", "ORDENTRY", "-r", "ORDERS"};
+  ProgramRun run = RunProgram(DEFSHIFT_BIN, args, dir_.path(), {"QRLNT_SFSDIR=images"});
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ("File Manager client: " + ModulePath(QRLNT_LIB) +
+                " (the stand-in, serving control-file images from " +
+                ModulePath(dir_.Path("images")) + ")",
+            ClientLine(run.out));
+  EXPECT_TRUE(Has(run.out, "Source file: ORDENTRY\nFile Manager client: ")) << run.out;
+  EXPECT_TRUE(Has(run.out, " .... 37 records read;")) << run.out;
+#if defined(SITE_CLIENT_LIB)
+  // A sanitizer's run time would refuse to come after the preloaded library.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  run = RunProgram(
+      DEFSHIFT_BIN, args, dir_.path(),
+      {std::string("LD_PRELOAD=") + SITE_CLIENT_LIB,
+       std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") + ":verify_asan_link_order=0"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("File Manager client: " + ModulePath(SITE_CLIENT_LIB), ClientLine(run.out));
+  // The request went to it: the stand-in would have connected.
+  EXPECT_TRUE(Has(run.err, "Error 28: Failed to connect to Ombrel SFS server.  Status:20035"))
+      << run.err;
+#endif
+}
+
+// Bytes 128 to 255 in the names and values of definitions written are named
+// once, near the report's end, the first five by class code and name; the
+// account marks each such definition and leaves its outcome as it would be.
+TEST_F(MigrationTest, TextsOutsideAsciiAreNamedOnceAndMarked) {
+  std::ofstream(dir_.Path("texts.desc"), std::ios::binary)
+      << "T 1009=\"T\\xC91\" 401=V 406=\"Caf\\xE9 desk\"\n"
+         "D 1015=Q1 700=L 701=\"Gr\\xFC\\xDF\"\n"
+         "P 1003=TR01 100=PROG1 106=\"\\xA3 price\"\n"
+         "P 1003=TR02 100=PROG2 106=plain\n"
+         "P 1003=QSGN 106=\"Sign \\xE9\"\n"
+         "O 1017=PR01 803=P 804=\"\\xE9t\\xE9\"\n"
+         "S 1005=USR1 206=\"Jos\\xE9\"\n"
+         "Q 1013=TS1 604=\"\\xB0\"\n"
+         "Q 1013=TS2 604=\"\\xFF\"\n";
+  ASSERT_NO_FATAL_FAILURE(Image("TEXTS", "texts.desc"));
+  const ProgramRun run = Defshift({"-i", "TEXTS", "-r", "R1", "-l", "t.log", "-a", "t.csv"});
+  EXPECT_EQ(0, run.status) << run.err;
+  const std::string report = File("t.log");
+  // The supplied transaction QSGN is not written, and not counted.
+  const size_t at = report.find(
+      "\n Texts outside ASCII\n\n"
+      " 7 migrated definitions hold bytes 128 to 255 in their names or attribute values:\n"
+      "      wd T\xC9"
+      "1\n      tdd Q1\n      pd PR01\n      td TR01\n      ud USR1\n      and 2 more\n"
+      " These bytes are written to the command file as they are: tavoadd and tavoupdate\n"
+      " receive them through the code page of the console that runs the command file.\n"
+      " Check that they show the characters meant before running the whole region.\n");
+  EXPECT_NE(std::string::npos, at) << report;
+  EXPECT_EQ(report.find("Texts outside ASCII"), report.rfind("Texts outside ASCII"));
+  EXPECT_LT(report.rfind("\n Region Definition\n"), at);
+  const std::string rows = ReadFile(dir_.Path("t.csv"));
+  for (const char* row : {",td,TR01,migrated,non-ascii\r\n", ",td,TR02,migrated,\r\n",
+                          ",ud,USR1,amended,password-reset;non-ascii\r\n",
+                          ",td,QSGN,not migrated,supplied-transaction\r\n"}) {
+    EXPECT_TRUE(Has(rows, row)) << row << rows;
+  }
+  // As they are in the command file.
+  EXPECT_TRUE(
+      Has(ReadFile(dir_.Path("migratetavo.cmd")), "\"ResourceDescription=\\\"Caf\xE9 desk\\\"\""));
 }
 
 }  // namespace

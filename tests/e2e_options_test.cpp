@@ -113,10 +113,11 @@ TEST(OptionScanTest, ScanTakesRefusesOrSkipsEachArgument) {
       const std::string header =
           std::string("Source file: SRC\nOutput file: ") + c.outf + "\nRegion: REG\n";
       if (c.logf == nullptr) {
-        EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed + header, 0)) << run.out;
+        EXPECT_EQ(0u, WithoutClientLine(run.out).rfind(ProgramBanner() + c.printed + header, 0))
+            << run.out;
       } else {
         EXPECT_EQ(0u, run.out.rfind(ProgramBanner() + c.printed, 0)) << run.out;
-        EXPECT_NE(std::string::npos, ReadText(dir.Path(c.logf)).find(header));
+        EXPECT_NE(std::string::npos, WithoutClientLine(ReadText(dir.Path(c.logf))).find(header));
         files.push_back(c.logf);
       }
       EXPECT_NE(std::string::npos, ReadText(dir.Path(c.outf)).find("for region 'REG' "));
@@ -137,7 +138,7 @@ TEST(OptionScanTest, AbsolutePathsAreValues) {
     const ProgramRun run = dir.Defshift({"-i", "SRC", "-r", "REG", log ? "-l" : "-o", path});
     EXPECT_EQ(0, run.status);
     const std::string outf = log ? dir.Path("migratetavo.cmd") : path;
-    const std::string report = log ? ReadText(path) : run.out;
+    const std::string report = WithoutClientLine(log ? ReadText(path) : run.out);
     const std::string shown = log ? "migratetavo.cmd" : path;
     EXPECT_NE(std::string::npos,
               report.find("Source file: SRC\nOutput file: " + shown + "\nRegion: REG\n"))
@@ -221,7 +222,8 @@ TEST(OptionScanTest, OneFileUnderTwoNamesIsRefusedAndAMissingLogIsExplained) {
                               "directory): messages are logged to the console\n",
                               0))
       << run.err;
-  EXPECT_TRUE(Has(run.out, "Source file: SRC\nOutput file: migratetavo.cmd\nRegion: REG\n"));
+  EXPECT_TRUE(Has(WithoutClientLine(run.out),
+                  "Source file: SRC\nOutput file: migratetavo.cmd\nRegion: REG\n"));
   EXPECT_FALSE(Has(run.out, "messages have been logged to")) << run.out;
   EXPECT_EQ((std::vector<std::string>{"SRC.ctf", "migratetavo.cmd"}), dir.Entries());
 }

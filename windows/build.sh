@@ -9,9 +9,11 @@
 #                              out/defshift-win32/ (and a .zip of each when zip
 #                              is installed)
 #   windows/build.sh test      the packages, then each target with its tests:
-#                              the suite under Wine, and the sample migrated by
-#                              the package as shipped (the 32-bit package also
-#                              with a __stdcall client library)
+#                              the suite under Wine, the sample migrated by the
+#                              package as shipped, with its stand-in (the
+#                              32-bit package also with a __stdcall client
+#                              library), and the unzipped package reading
+#                              through a client library in the system folder
 #   windows/build.sh ci        the same, with warnings as errors
 #
 # Each target is built twice. What ships is built with the win32 threading
@@ -22,8 +24,10 @@
 # $JOBS parallel jobs (2).
 #
 # This folder: the toolchain files of the two targets (and of their tests),
-# this script, imports.txt (the system functions the packages may import) and
-# README.txt, the README for Windows users that goes into each package.
+# this script, imports.txt (the system functions the packages may import),
+# README.txt, the README for Windows users that goes into each package, and
+# sample.cmd, which migrates the sample with the stand-in in the package's
+# folder $STANDIN.
 #
 # Needs g++-mingw-w64-x86-64 and g++-mingw-w64-i686 (both threading models),
 # and for `test` googletest (its sources in /usr/src/googletest, built inside
@@ -44,6 +48,14 @@ WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver
 WERROR=OFF
 FILES="defshift.exe defshiftcore.dll qrlnt.dll ctfimage.exe"
+# The stand-in client library and what serves it go into a folder of their own
+# in each package: beside defshift.exe, Windows would load the stand-in before
+# the site's qrlnt.dll.
+STANDIN=standin
+STANDIN_FILES="qrlnt.dll ctfimage.exe"
+# Set while a client library lies in the Wine prefix's system folder; removed
+# on every way out.
+system_copy=
 
 step() { echo "== $*"; }
 fail() {
@@ -199,10 +211,13 @@ check() {
   local texts="Copyright NewTAVOName NewTAVOName2 OldTAVOName OldTAVOName2 Title"
   # Area tokens exist only where addresses are wider than the request block's fields.
   if [ "$target" = win64 ]; then qrlnt_names="QRLAREA QRSEND"; else qrlnt_names="QRSEND"; fi
+  # QRLSFSDIR, the stand-in's own, is looked up at run time and never imported.
+  local standin_names
+  standin_names=$(tr ' ' '\n' <<<"$qrlnt_names QRLSFSDIR" | sort | tr '\n' ' ' | sed 's/ $//')
   expect "exports" defshiftcore.dll "$texts transmain" "$(exports "$t" "$dir/defshiftcore.dll")"
-  expect "exports" qrlnt.dll "$qrlnt_names" "$(exports "$t" "$dir/qrlnt.dll")"
+  expect "exports" qrlnt.dll "$standin_names" "$(exports "$t" "$dir/qrlnt.dll")"
   if [ "$target" = win32 ]; then
-    expect "exports" "stdcall/qrlnt.dll" "QRSEND" "$(exports "$t" "$dir/stdcall/qrlnt.dll")"
+    expect "exports" "stdcall/qrlnt.dll" "QRLSFSDIR QRSEND" "$(exports "$t" "$dir/stdcall/qrlnt.dll")"
   fi
   expect "imports from qrlnt.dll" defshiftcore.dll "$qrlnt_names" \
     "$(imports_from "$t" "$dir/defshiftcore.dll" qrlnt.dll)"
@@ -253,19 +268,35 @@ package() {
   out=out/defshift-$target
   step "pack $out"
   rm -rf "$out"
-  mkdir -p "$out"
+  mkdir -p "$out/$STANDIN"
   local f
   for f in $FILES; do
-    "$t-strip" --strip-debug -o "$out/$f" "$dir/$f"
+    if [[ " $STANDIN_FILES " == *" $f "* ]]; then
+      "$t-strip" --strip-debug -o "$out/$STANDIN/$f" "$dir/$f"
+    else
+      "$t-strip" --strip-debug -o "$out/$f" "$dir/$f"
+    fi
   done
   crlf <windows/README.txt >"$out/README.txt"
   groff -man -Tascii -P -c defshift/defshift.1 2>/dev/null | col -bx | crlf >"$out/defshift.txt"
   [ -s "$out/defshift.txt" ] || fail "the man page did not format"
-  crlf <samples/ordentry.desc >"$out/ordentry.desc"
+  crlf <samples/ordentry.desc >"$out/$STANDIN/ordentry.desc"
+  crlf <windows/sample.cmd >"$out/$STANDIN/sample.cmd"
+  [ ! -e "$out/qrlnt.dll" ] || fail "$out: qrlnt.dll lies beside defshift.exe"
+  echo "ok  $out: no qrlnt.dll beside defshift.exe; the stand-in in $out/$STANDIN"
   if command -v zip >/dev/null; then
     rm -f "$out.zip"
     (cd out && zip -qr "defshift-$target.zip" "defshift-$target")
-    echo "packed $out and $out.zip"
+    if ! command -v unzip >/dev/null; then
+      echo "packed $out and $out.zip (unzip is not installed: the .zip is not looked into)"
+      return
+    fi
+    local listed
+    listed=$(unzip -Z1 "$out.zip") || fail "$out.zip cannot be listed"
+    if grep -qix "defshift-$target/qrlnt.dll" <<<"$listed"; then
+      fail "$out.zip: qrlnt.dll lies beside defshift.exe"
+    fi
+    echo "packed $out and $out.zip, which holds no qrlnt.dll beside defshift.exe"
   else
     echo "packed $out (zip is not installed: no .zip)"
   fi
@@ -290,40 +321,104 @@ run_in() {
   [ $rc = 0 ] || fail "$program $* ended with exit status $rc: $(tr -d '\r' <"$dir/err.txt")"
 }
 
+# run_sample FOLDER LOADER ARG...: the package's sample.cmd, as a user runs it in
+# FOLDER, its stand-in's folder, with ARG after it; fails as run_in does.
+run_sample() {
+  local dir=$1 wine=$2 rc=0
+  shift 2
+  (cd "$dir" && "$wine" cmd /c sample.cmd "$@" >"$dir/out.txt" 2>"$dir/err.txt") || rc=$?
+  [ $rc = 0 ] || fail "sample.cmd $* ended with exit status $rc: $(tr -d '\r' <"$dir/err.txt")"
+}
+
+# The Windows path of a file of this host, as Wine names it.
+winepath() { "$WINE64" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# expect_output WHAT FILE GOLDEN [CLIENT]: FILE, a command file or a report, is
+# GOLDEN apart from the times and the line ends, and its times are real dates.
+# With CLIENT, FILE is a report whose one line on the client library, after the
+# source file's, is CLIENT; it is compared without that line.
+expect_output() {
+  local what=$1 file=$2 golden=$3 client=${4:-}
+  local time_re='(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}'
+  local name
+  name=$(basename "$file")
+  grep -qE "$time_re" "$file" || fail "$what: $name holds no real time"
+  grep -q '????' "$file" && fail "$what: $name holds an unknown time"
+  if [ -n "$client" ]; then
+    local line
+    line=$(sed 's/\r$//' "$file" | grep -A1 '^Source file: ' | grep '^File Manager client: ' || true)
+    expect "line on the client library" "$what: $name" "$client" "$line"
+  fi
+  if ! sed 's/\r$//' "$file" | sed '/^File Manager client: /d' | sed -E "s/$time_re/<time>/g" |
+    diff -u "$golden" -; then
+    fail "$what: $name differs from $golden"
+  fi
+  echo "ok  $name equals $golden (times masked, CR LF folded${client:+, without the line on the client})"
+}
+
 # migrate_sample TARGET WHAT [QRLNT]: the sample migrated by the package of
-# TARGET as a user would, in a copy of it (with QRLNT in place of its qrlnt.dll
-# when given): the image built by its ctfimage.exe from its ordentry.desc, then
-# the same command file and report as the golden ones of the Linux build, apart
-# from the times and the line ends, and the times are real dates; the same
-# account, byte for byte.
+# TARGET as a user would, in a copy of it (with QRLNT in place of the stand-in
+# when given): sample.cmd, in the stand-in's folder, builds the image with
+# ctfimage.exe and migrates it, giving the same command file and report as the
+# golden ones of the Linux build, apart from the times, the line ends and the
+# report's line on the client library, which names the stand-in of that folder;
+# and the same account, byte for byte.
 migrate_sample() {
-  local target=$1 what=$2 qrlnt=${3:-} wine run
+  local target=$1 what=$2 qrlnt=${3:-} wine run sample
   wine=$(loader "$target")
   start_wine
   step "migrate the sample with $what under $wine"
   run=$(mktemp -d)
-  cp "out/defshift-$target"/* "$run/"
-  [ -z "$qrlnt" ] || cp "$qrlnt" "$run/qrlnt.dll"
-  run_in "$run" "$wine" ctfimage.exe build ordentry.desc ORDENTRY.ctf
-  run_in "$run" "$wine" defshift.exe -i ORDENTRY -r ORDERS -l report.log
-  local time_re='(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}'
-  local name golden
-  for name in migratetavo.cmd:ordentry.cmd report.log:ordentry.log; do
-    golden=tests/golden/${name#*:}
-    name=${name%%:*}
-    grep -qE "$time_re" "$run/$name" || fail "$what: $name holds no real time"
-    grep -q '????' "$run/$name" && fail "$what: $name holds an unknown time"
-    if ! sed 's/\r$//' "$run/$name" | sed -E "s/$time_re/<time>/g" | diff -u "$golden" -; then
-      fail "$what: $name differs from $golden"
-    fi
-    echo "ok  $name equals $golden (times masked, CR LF folded)"
-  done
+  cp -r "out/defshift-$target"/. "$run/"
+  sample=$run/$STANDIN
+  [ -z "$qrlnt" ] || cp "$qrlnt" "$sample/qrlnt.dll"
+  run_sample "$sample" "$wine" -l report.log
+  expect_output "$what" "$sample/migratetavo.cmd" tests/golden/ordentry.cmd
+  expect_output "$what" "$sample/report.log" tests/golden/ordentry.log \
+    "File Manager client: $(winepath "$sample/qrlnt.dll") (the stand-in, serving control-file images from $(winepath "$sample"))"
   # The account has no times and ends its lines in CR LF everywhere: the same
   # bytes as the Linux build's.
-  run_in "$run" "$wine" defshift.exe -i ORDENTRY -r ORDERS -o account.cmd -a account.csv
-  cmp "$run/account.csv" tests/golden/ordentry.csv ||
+  run_sample "$sample" "$wine" -o account.cmd -a account.csv
+  cmp "$sample/account.csv" tests/golden/ordentry.csv ||
     fail "$what: account.csv differs from tests/golden/ordentry.csv"
   echo "ok  account.csv equals tests/golden/ordentry.csv byte for byte"
+  rm -rf "$run"
+}
+
+# client_in_system_folder TARGET: the package of TARGET unzipped as a site
+# would, with no qrlnt.dll beside defshift.exe, reads through the client library
+# of the system folder (the stand-in, put there for the run) and its report
+# names that library by its path.
+client_in_system_folder() {
+  local target=$1 wine run pkg work system
+  wine=$(loader "$target")
+  start_wine
+  # A 32-bit program's system folder is syswow64 of the 64-bit prefix; both
+  # kinds of program call theirs C:\windows\system32.
+  if [ "$target" = win64 ]; then system=system32; else system=syswow64; fi
+  step "read through a client library in the system folder with out/defshift-$target under $wine"
+  run=$(mktemp -d)
+  if [ -f "out/defshift-$target.zip" ] && command -v unzip >/dev/null; then
+    unzip -q "out/defshift-$target.zip" -d "$run"
+  else
+    cp -r "out/defshift-$target" "$run/"
+  fi
+  pkg=$run/defshift-$target
+  [ ! -e "$pkg/qrlnt.dll" ] || fail "$pkg: qrlnt.dll lies beside defshift.exe"
+  system_copy=$WINEPREFIX/drive_c/windows/$system/qrlnt.dll
+  cp "$pkg/$STANDIN/qrlnt.dll" "$system_copy"
+  work=$run/work
+  mkdir "$work"
+  cp "$pkg/$STANDIN/ordentry.desc" "$work/"
+  local rc=0
+  (cd "$work" && "$wine" "$pkg/$STANDIN/ctfimage.exe" build ordentry.desc ORDENTRY.ctf >/dev/null &&
+    "$wine" "$pkg/defshift.exe" -i ORDENTRY -r ORDERS -l report.log >out.txt 2>err.txt) || rc=$?
+  rm -f "$system_copy"
+  system_copy=
+  [ $rc = 0 ] || fail "defshift.exe of $pkg ended with exit status $rc: $(tr -d '\r' <"$work/err.txt")"
+  expect_output "out/defshift-$target" "$work/migratetavo.cmd" tests/golden/ordentry.cmd
+  expect_output "out/defshift-$target" "$work/report.log" tests/golden/ordentry.log \
+    "File Manager client: C:\\windows\\system32\\qrlnt.dll (the stand-in, serving control-file images from $(winepath "$work"))"
   rm -rf "$run"
 }
 
@@ -334,12 +429,14 @@ test_all() {
   run_suite win64
   check_catches win64
   migrate_sample win64 "out/defshift-win64"
+  client_in_system_folder win64
   if runs_32; then
     build win32 tests
     run_suite win32
     migrate_sample win32 "out/defshift-win32"
     migrate_sample win32 "out/defshift-win32 and a __stdcall qrlnt.dll" \
       "$WIN32_PACKAGE_BUILD/bin/stdcall/qrlnt.dll"
+    client_in_system_folder win32
   else
     echo "== 32-bit leg skipped: $why_32"
   fi
@@ -357,7 +454,7 @@ packages() {
 [ $# -ge 1 ] || fail "usage: windows/build.sh package|test|ci"
 # The trap may run inside a function, where $1 is that function's.
 step=$1
-trap 'stop_wine; echo "windows/build.sh $step: $SECONDS s"' EXIT
+trap '[ -z "$system_copy" ] || rm -f "$system_copy"; stop_wine; echo "windows/build.sh $step: $SECONDS s"' EXIT
 case $step in
   package) packages ;;
   test)

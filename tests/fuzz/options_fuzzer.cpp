@@ -36,7 +36,7 @@ extern "C" int transmain(AdmSAMigrationData* md) {
   Length(md->jnlf);
   if (((md->Options & 64) != 0) != (md->jnlf != nullptr)) std::abort();
   if ((md->Options & 64) != 0 && Length(md->jnlf) == 0) std::abort();
-  if ((md->Options & ~0x7Fu) != 0) std::abort();
+  if ((md->Options & ~0xFFu) != 0) std::abort();
   return 0;
 }
 

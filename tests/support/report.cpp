@@ -31,6 +31,17 @@ std::string MaskLocalTimes(const std::string& text) {
   return std::regex_replace(text, kLocalTime, "<time>");
 }
 
+std::string WithoutClientLine(const std::string& text) {
+  static const std::string kClientLine = "File Manager client: ";
+  size_t start = text.rfind(kClientLine, 0) == 0 ? 0 : text.find("\n" + kClientLine);
+  if (start == std::string::npos) return text;
+  if (start != 0) ++start;
+  const size_t end = text.find('\n', start);
+  std::string rest = text;
+  rest.erase(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+  return rest;
+}
+
 std::string NullPointerText() {
   char text[32];
   std::snprintf(text, sizeof text, "%p", static_cast<void*>(nullptr));

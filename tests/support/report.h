@@ -15,6 +15,11 @@ std::string ReportFooter();
 // ("Mon Dec  7 04:55:27 2026") replaced by "<time>".
 std::string MaskLocalTimes(const std::string& text);
 
+// text without the report's line on the File Manager client library (the first
+// line that begins "File Manager client: "), which names paths of the machine
+// that runs it, as the golden report leaves it out.
+std::string WithoutClientLine(const std::string& text);
+
 // How a message shows a null pointer ("%p" of null).
 std::string NullPointerText();
 
