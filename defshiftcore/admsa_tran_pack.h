@@ -10,9 +10,11 @@
 #include <cstddef>
 #include <string>
 
-// The longest line that the interpreter of Windows NT 4.0 and 2000 reads, its
-// end of line not counted. A packed line stays within it.
-constexpr size_t kPackedLineLimit = 2047;
+#include "admsa_tran_escape.h"
+
+// A packed line stays within the longest line that the interpreter of Windows
+// NT 4.0 and 2000 reads, its end of line not counted.
+constexpr size_t kPackedLineLimit = kInterpreterLineLimit;
 
 // A command line as it is composed, measured as the command file will hold it:
 // escaped as AppendScriptEscaped escapes it (admsa_tran_escape.h) when it holds

@@ -568,8 +568,8 @@ int AttrToScript::CreateScript(FILE* hFile, CommandChecks* Checks, bool Pack) {
   script.Clear();
   ShowStanza(&script);
   // Packed lines make room for the check, which has the same length on every
-  // command line of the definition.
-  const std::string check = Checks != nullptr ? Checks->Sample() : std::string();
+  // command line of the definition; only packing needs it.
+  const std::string check = Pack && Checks != nullptr ? Checks->Sample() : std::string();
   BuildCommand(&script, Checks != nullptr ? &check : nullptr, Pack);
   const std::string& text = script.Escaped(Checks);
   return WriteAll(hFile, text.data(), text.size());
