@@ -98,11 +98,10 @@ const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 constexpr uint32_t kAccountOption = 16;
 // The option bit of the checked command file.
 constexpr uint32_t kCheckOption = 32;
-// The option bit of the packed attributes.
-constexpr uint32_t kPackOption = 128;
-
 // The option bit of AdmSAMigrationData::jnlf, the journal of a journaled file.
 constexpr uint32_t kJournalOption = 64;
+// The option bit of the packed attributes.
+constexpr uint32_t kPackOption = 128;
 
 const char* JournalOf(const AdmSAMigrationData* md) {
   return (md->Options & kJournalOption) != 0 ? md->jnlf : nullptr;
