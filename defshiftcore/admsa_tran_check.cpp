@@ -56,16 +56,24 @@ void AppendRemark(const char* Before, const std::string& File, const char* After
   rText->push_back('\n');
 }
 
-// The two lines that set Variable to File in the folder of the command file.
+// The two lines that set Variable to File: in the current folder, then, where
+// the interpreter can tell it, in the folder of the command file. That folder
+// is put in the line as it stands before the line is read, so the whole
+// assignment is quoted: a folder such as C:\R&D stays one value. Within the
+// quotes only a % needs its escape (File holds no double quote).
 void AppendFileVariable(const char* Variable, const std::string& File, std::string* rText) {
-  for (const char* start : {"@SET ", "@IF CMDEXTVERSION 2 SET "}) {
-    rText->append(start);
-    rText->append(Variable);
-    rText->push_back('=');
-    if (start[1] == 'I') rText->append("%~dp0");
-    AppendScriptEscaped(File.data(), File.size(), rText, /*Always=*/true);
-    rText->push_back('\n');
+  rText->append("@SET ");
+  rText->append(Variable);
+  rText->push_back('=');
+  AppendScriptEscaped(File.data(), File.size(), rText, /*Always=*/true);
+  rText->append("\n@IF CMDEXTVERSION 2 SET \"");
+  rText->append(Variable);
+  rText->append("=%~dp0");
+  for (const char c : File) {
+    if (c == '%') rText->push_back('%');
+    rText->push_back(c);
   }
+  rText->append("\"\n");
 }
 
 // Counts a failed command of definition Definition.
