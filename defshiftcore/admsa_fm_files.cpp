@@ -268,6 +268,8 @@ int CreateTempFile(const std::string& target, const struct stat* existing, bool 
     // The new file takes the place of the old one with the old one's permissions;
     // a failure leaves the usual ones, which is no reason to fail the run.
     if (existing != nullptr) (void)fchmod(fd, existing->st_mode & 07777);
+#else
+    (void)existing;  // Windows keeps no permission bits to carry over
 #endif
     FILE* stream = nullptr;
     const int error = ErrorOf([&] { return (stream = StreamOf(fd, Binary)) != nullptr; });
