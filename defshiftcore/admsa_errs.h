@@ -62,7 +62,7 @@ class Errorc {
   void Report(int num, ...);
   // A line that tells the user what to do about the numbered message before it:
   // to the log file when there is one, and always to standard error, as it stands.
-  void Explain(const char* Format, ...) __attribute__((format(printf, 2, 3)));
+  void Explain(const char* Format, ...) ADMSA_PRINTF(2, 3);
   // As Report with num, the message followed by ": " and the words that
   // SystemErrorText gives for the system error number Cause.
   void ReportFailure(int Cause, int num, ...);
