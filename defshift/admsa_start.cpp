@@ -323,19 +323,25 @@ bool ScanArgument(const char* arg, const char* next, Scan* scan, AdmSAMigrationD
 // Whether two of the files of the request are one file, which the usage then
 // tells; the journal, which is only read, is none of the files written.
 bool FilesClash(const AdmSAMigrationData& md) {
-  if (NameTheSameFile(md.outf, md.logf)) {
-    std::printf("The output file '%s' and the log file '%s' are the same file\n", md.outf, md.logf);
-    return true;
-  }
-  if (NameTheSameFile(md.acctf, md.outf)) {
-    std::printf("The account file '%s' and the output file '%s' are the same file\n", md.acctf,
-                md.outf);
-    return true;
-  }
-  if (NameTheSameFile(md.acctf, md.logf)) {
-    std::printf("The account file '%s' and the log file '%s' are the same file\n", md.acctf,
-                md.logf);
-    return true;
+  struct Pair {
+    char* AdmSAMigrationData::*one;
+    const char* one_kind;
+    char* AdmSAMigrationData::*two;
+    const char* two_kind;
+  };
+  // clang-format off
+  static const Pair kWritten[] = {
+    {&AdmSAMigrationData::outf,  "output",  &AdmSAMigrationData::logf, "log"},
+    {&AdmSAMigrationData::acctf, "account", &AdmSAMigrationData::outf, "output"},
+    {&AdmSAMigrationData::acctf, "account", &AdmSAMigrationData::logf, "log"},
+  };
+  // clang-format on
+  for (const Pair& pair : kWritten) {
+    if (NameTheSameFile(md.*pair.one, md.*pair.two)) {
+      std::printf("The %s file '%s' and the %s file '%s' are the same file\n", pair.one_kind,
+                  md.*pair.one, pair.two_kind, md.*pair.two);
+      return true;
+    }
   }
   // The journal is only read; a file written by the run would spoil it.
   for (const char* other : {md.outf, md.logf, md.acctf}) {

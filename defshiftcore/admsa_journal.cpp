@@ -141,52 +141,58 @@ int Journal::Read(const char* Name) {
   if (file == nullptr) return errno == ENOENT ? 0 : errno != 0 ? errno : EIO;
   exists_ = true;
   const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
-  std::string rest;  // the start of a line that the next block goes on with
-  std::unique_ptr<char[]> block(new char[64 * 1024]);
+  std::string rest;
+  constexpr size_t kBlock = 64 * 1024;
+  const std::unique_ptr<char[]> block(new char[kBlock]);
   size_t n;
-  while ((n = std::fread(block.get(), 1, 64 * 1024, file)) > 0) {
-    const char* p = block.get();
-    const char* end = p + n;
-    while (const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p))) {
-      bool taken;
-      if (rest.empty()) {
-        taken = Line(p, lf - p, false);
-      } else {
-        rest.append(p, lf - p);
-        taken = Line(rest.data(), rest.size(), false);
-        rest.clear();
-      }
-      if (!taken) return kForeignLine;
-      p = lf + 1;
-    }
-    // No command file writes such a line, and what a cut leaves of one (NUL
-    // bytes where a cluster of the file was not written) is far shorter.
-    if (rest.size() + (end - p) > kLongestLine) {
-      foreign_ = number_ + 1;
-      return kForeignLine;
-    }
-    rest.append(p, end - p);
+  while ((n = std::fread(block.get(), 1, kBlock, file)) > 0) {
+    if (!Feed(block.get(), n, &rest)) return kForeignLine;
   }
   if (std::ferror(file)) {
     const int error = errno != 0 ? errno : EIO;
     Clear();
     return error;
   }
-  if (!rest.empty() && !Line(rest.data(), rest.size(), true)) return kForeignLine;
-  return 0;
+  return Finish(rest);
 }
 
 int Journal::ReadText(const std::string& Text) {
   Clear();
   exists_ = true;
-  size_t start = 0;
-  for (size_t lf; (lf = Text.find('\n', start)) != std::string::npos; start = lf + 1) {
-    if (!Line(Text.data() + start, lf - start, false)) return kForeignLine;
+  std::string rest;
+  if (!Feed(Text.data(), Text.size(), &rest)) return kForeignLine;
+  return Finish(rest);
+}
+
+bool Journal::Feed(const char* Text, size_t Length, std::string* rRest) {
+  const char* p = Text;
+  const char* const end = Text + Length;
+  while (const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p))) {
+    bool taken;
+    if (rRest->empty()) {
+      taken = Line(p, lf - p, false);
+    } else {
+      rRest->append(p, lf - p);
+      taken = Line(rRest->data(), rRest->size(), false);
+      rRest->clear();
+    }
+    if (!taken) return false;
+    p = lf + 1;
   }
-  if (start < Text.size() && !Line(Text.data() + start, Text.size() - start, true)) {
-    return kForeignLine;
+  // No command file writes such a line, and what a cut leaves of one (NUL
+  // bytes where a cluster of the file was not written) is far shorter.
+  if (rRest->size() + (end - p) > kLongestLine) {
+    std::vector<Slot>().swap(slots_);
+    held_ = matched_ = 0;
+    foreign_ = number_ + 1;
+    return false;
   }
-  return 0;
+  rRest->append(p, end - p);
+  return true;
+}
+
+int Journal::Finish(const std::string& Rest) {
+  return Rest.empty() || Line(Rest.data(), Rest.size(), true) ? 0 : kForeignLine;
 }
 
 bool Journal::Line(const char* Text, size_t Length, bool Last) {

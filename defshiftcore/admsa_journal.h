@@ -98,6 +98,13 @@ class Journal {
   static constexpr uint8_t kMatched = 2;
 
   void Clear();
+  // Takes in the whole lines of the Length bytes at Text, which go on from the
+  // start of a line in *rRest, and leaves in *rRest what follows the last line
+  // end. false at a foreign line (or one longer than any journal line).
+  bool Feed(const char* Text, size_t Length, std::string* rRest);
+  // Takes in Rest, what the journal ends with after its last line end; 0 or
+  // kForeignLine.
+  int Finish(const std::string& Rest);
   // Takes in one line, without its end; Last when the file ended without one.
   // false for a foreign line.
   bool Line(const char* Text, size_t Length, bool Last);
