@@ -34,10 +34,12 @@ enum Fate : uint16_t {
   kFateOutsideAscii = 1u << 11,        // a text holds bytes 128 to 255
   kFateJournaled = 1u << 12,           // every command of it is in the journal: nothing
                                        // written, complete from an earlier run
+  kFateInDoubt = 1u << 13,             // its tavoadd was running when the last run of the
+                                       // journaled file ended: it may exist already
 };
 // The bits that note something of a definition without changing it: they give
 // a reason, but a definition with no other is still migrated.
-constexpr uint16_t kFateNotes = kFateOutsideAscii | kFateJournaled;
+constexpr uint16_t kFateNotes = kFateOutsideAscii | kFateJournaled | kFateInDoubt;
 
 // Why a record gave no definition (keep in step with kSkipCodes).
 enum Skip {

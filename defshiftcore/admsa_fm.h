@@ -16,6 +16,7 @@
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
 class Account;
+class CommandChecks;
 class Journal;
 
 class FMFile {
@@ -154,6 +155,9 @@ class HumanFile : public FMFile {
   void ReportJournal();
   // Writes Text, lines of the file's own, unless an earlier write failed.
   void WriteOwnText(const std::string& Text);
+  // Logs that the tavoadd of definition shown of class cls, written with
+  // Checks, is in doubt.
+  void ReportInDoubt(int cls, const char* shown, const CommandChecks& Checks);
   // Gives the closed account its name and logs its closing line; 0, or -1 after
   // message 3.
   int CommitAccount();
@@ -177,6 +181,9 @@ class HumanFile : public FMFile {
   Account* account;         // the run's account, or null
   bool checks;              // the commands are checked (setchecks)
   int checked;              // the definitions written with checks so far
+  long lines;               // lines written to a checked file so far
+  long place;               // definitions of the migration taken so far
+  long definitions;         // definitions of the migration, of every class
   Journal* journal;         // the journal of a journaled file, or null
   std::string journalname;  // its name as given
   long written;             // commands written to a journaled file

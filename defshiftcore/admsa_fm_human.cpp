@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "admsa_errs.h"
 #include "admsa_fm.h"
 #include "admsa_fm_files.h"
+#include "admsa_journal.h"
 #include "admsa_progress.h"
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
@@ -49,6 +51,9 @@ HumanFile::HumanFile(const char* name, const char* reg)
       account(nullptr),
       checks(false),
       checked(0),
+      lines(0),
+      place(0),
+      definitions(0),
       journal(nullptr),
       written(0),
       leftout(0),
@@ -128,9 +133,9 @@ void HumanFile::writeheader() {
   WriteLine("@REM  perform the resource updates.");
   WriteLine("");
   if (checks) {
-    std::string lines;
-    AppendCheckHeader(fname(), journal != nullptr ? journalname.c_str() : nullptr, &lines);
-    WriteOwnText(lines);
+    std::string text;
+    AppendCheckHeader(fname(), journal != nullptr ? journalname.c_str() : nullptr, &text);
+    WriteOwnText(text);
   }
 }
 
@@ -138,6 +143,12 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (hFile == nullptr || OutputCfg == nullptr) return -1;
   codepage = CodePageNotes();
   codepage.NoteRegion(region.get());
+  // The progress lines of a checked file count the definitions of every class.
+  place = definitions = 0;
+  for (int i = 0; i < Forcfg::kClasses && i < LSTid; ++i) {
+    const ListLP stanza = OutputCfg->stanza(i);
+    for (int d = 1; stanza.get(d) != nullptr; ++d) ++definitions;
+  }
   int total = 0;  // definitions migrated
   for (int i = 0;
        i < Forcfg::kClasses && i < LSTid && StanzaName[i] != nullptr && StanzaName[i][0] != '\0';
@@ -165,9 +176,9 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   codepage.Report(total != 0 && (journal == nullptr || written != 0));
   if (journal != nullptr) ReportJournal();
   if (checks) {
-    std::string lines;
-    AppendCheckTrailer(&lines);
-    WriteOwnText(lines);
+    std::string text;
+    AppendCheckTrailer(written, journal != nullptr, &text);
+    WriteOwnText(text);
   }
   return 0;
 }
@@ -207,13 +218,19 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   const bool passed = record.Verify() == 1;
   const char* shown = cls == RDid ? region.get() : record.name();
   Written fate = passed ? kWhole : kRefused;
+  ++place;
+  bool doubt = false;
   if (passed) {
     CommandChecks check(checks ? checked + 1 : 0, journal);
+    check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1);
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
     if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);
     written += check.written;
     leftout += check.left_out;
+    lines += check.lines;
+    doubt = check.in_doubt;
+    if (doubt) ReportInDoubt(cls, shown, check);
     if (check.left_out > 0) fate = check.written > 0 ? kInPart : kComplete;
     if (checks && check.written > 0) {
       // The definition's number names what its checks use; the line after its
@@ -232,16 +249,29 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   if (account != nullptr) {
     const uint16_t journaled = fate == kComplete ? kFateJournaled : 0;
     account->Decided(cls, index, shown, passed,
-                     record.fates() | journaled | (outside ? kFateOutsideAscii : 0));
+                     record.fates() | journaled | (outside ? kFateOutsideAscii : 0) |
+                         (doubt ? kFateInDoubt : 0));
   }
   return fate;
 }
 
+void HumanFile::ReportInDoubt(int cls, const char* shown, const CommandChecks& Checks) {
+  std::string line = kJournalTag;
+  AppendFingerprint(Checks.doubt, &line);
+  Error.Report(
+      " .... resource '%s' (%s) is in doubt: its tavoadd was running when the last run of the "
+      "command file ended. Check whether the resource exists; if it does, append this line to "
+      "the journal %s: %s",
+      shown, ResTypeArr[cls], journalname.c_str(), line.c_str());
+}
+
 void HumanFile::WriteLine(const char* Line) {
+  ++lines;
   if (werr == 0) werr = ScriptWriteLine(hFile, Line);
 }
 
 void HumanFile::WriteOwnText(const std::string& Text) {
+  lines += static_cast<long>(std::count(Text.begin(), Text.end(), '\n'));
   // As every line: no stream, nothing written.
   if (werr != 0 || hFile == nullptr) return;
   werr = ErrorOf([&] { return std::fwrite(Text.data(), 1, Text.size(), hFile) == Text.size(); });

@@ -152,6 +152,7 @@ class AttrToScript::Lines {
     escaped_.clear();
     size_t start = 0;
     size_t line = 0;
+    long number = Checks->first_line();  // in the file, of the next line appended
     auto command = commands_.begin();
     for (const size_t end : ends_) {
       const char* text = text_.data() + start;
@@ -160,6 +161,7 @@ class AttrToScript::Lines {
       if (command == commands_.end() || *command != line++) {
         AppendScriptEscaped(text, length, &escaped_);
         escaped_.push_back('\n');
+        ++number;
         continue;
       }
       ++command;
@@ -173,12 +175,32 @@ class AttrToScript::Lines {
           continue;
         }
       }
-      ++Checks->written;
+      if (Checks->written++ == 0) {
+        Checks->AppendProgress(&escaped_);
+        ++number;
+      }
+      const bool add = std::strncmp(text, "tavoadd ", 8) == 0;
+      if (add && Checks->journal() != nullptr) {
+        Checks->AppendStart(print, number + 1, &escaped_);
+        ++number;
+        if (Checks->journal()->InDoubt(print)) {
+          Checks->in_doubt = true;
+          Checks->doubt = print;
+        }
+      }
+      // Shown by no interpreter, whatever its ECHO.
+      escaped_.push_back('@');
       AppendScriptEscaped(text, length, &escaped_, NeedsEscapeBeforeJoin(text, length));
-      Checks->Append(Checks->journal() != nullptr ? &print : nullptr, &escaped_);
+      Checks->Append(Checks->journal() != nullptr ? &print : nullptr, number,
+                     add ? "tavoadd" : "tavoupdate", &escaped_);
       escaped_.push_back('\n');
+      ++number;
     }
-    if (Checks->written == 0 && Checks->left_out > 0) escaped_.clear();
+    if (Checks->written == 0 && Checks->left_out > 0) {
+      escaped_.clear();
+      number = Checks->first_line();
+    }
+    Checks->lines = number - Checks->first_line();
     return escaped_;
   }
 

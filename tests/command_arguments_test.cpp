@@ -55,7 +55,8 @@ std::vector<std::string> CommandLines(AttrToScript* r, CommandChecks* check = nu
       line += static_cast<char>(c);
       continue;
     }
-    if (line.rfind("tavo", 0) == 0) lines.push_back(line);
+    // A checked file's command lines begin with '@'.
+    if (line.rfind("tavo", 0) == 0 || line.rfind("@tavo", 0) == 0) lines.push_back(line);
     line.clear();
   }
   std::fclose(f);
@@ -205,6 +206,9 @@ TEST(CommandLineTest, RandomValuesReachTheProgramsExactly) {
 // whole), not one character more; one too long for any line has its own.
 TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
   CommandChecks checks(1, nullptr);
+  // Every command line number of the definition has as many digits as the
+  // check's sample.
+  checks.Place(1, 1, "pd", "PROG1", 1000);
   const std::string check = checks.Sample();
   for (const int type : {PDid, RDid}) {
     for (CommandChecks* with : {static_cast<CommandChecks*>(nullptr), &checks}) {
@@ -218,8 +222,10 @@ TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
         const std::vector<std::string> lines = CommandLines(&r, with, true);
         ASSERT_EQ((type != RDid) + over + 3, lines.size()) << type << over;
         EXPECT_EQ(kPackedLineLimit - over * room, lines[type != RDid].size()) << type << over;
-        EXPECT_EQ(" D=1" + (with != nullptr ? check : ""),
-                  lines.back().substr(lines.back().rfind(" D=1")));
+        // The check, of the sample's length but for the '@' it stands for.
+        const std::string last = lines.back().substr(lines.back().rfind(" D=1"));
+        EXPECT_EQ(with != nullptr ? 4 + check.size() - 1 : 4, last.size()) << last;
+        EXPECT_EQ(with != nullptr, last.find(" & IF ERRORLEVEL 1 (") == 4) << last;
       }
     }
   }

@@ -61,6 +61,11 @@ Lines SplitLines(const std::string& text) {
   return lines;
 }
 
+// Line without the '@' that begins a checked file's command lines.
+std::string Unshown(const std::string& line) {
+  return line.rfind("@tavo", 0) == 0 ? line.substr(1) : line;
+}
+
 // The text that the interpreter hands on for line, which must be one command.
 std::string Handed(const std::string& line) {
   std::string handed;
@@ -134,10 +139,11 @@ class ChecksTest : public testing::Test {
   std::vector<Lines> Calls(const std::string& name, bool packed) const {
     std::vector<Lines> calls;
     std::string update;  // handed on by the tavoupdate line before, in the same definition
-    for (const std::string& line : FileLines(name)) {
+    for (const std::string& whole : FileLines(name)) {
       const std::string before = std::exchange(update, "");
+      const std::string line = Unshown(whole);
       if (line.rfind("tavo", 0) != 0) continue;
-      EXPECT_GE(kPackedLineLimit, line.size()) << line;
+      EXPECT_GE(kPackedLineLimit, whole.size()) << whole;
       const size_t check = std::min(line.find(kCheckStart), line.size());
       const std::string handed = Handed(line.substr(0, check));
       std::string why;
@@ -149,7 +155,7 @@ class ChecksTest : public testing::Test {
       AppendScriptEscaped(
           joined.data(), joined.size(), &written,
           check < line.size() && NeedsEscapeBeforeJoin(joined.data(), joined.size()));
-      EXPECT_LT(kPackedLineLimit, written.size() + line.size() - check) << before;
+      EXPECT_LT(kPackedLineLimit, written.size() + whole.size() - check) << before;
     }
     return calls;
   }
@@ -190,20 +196,35 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   int definition = 0;
   Lines recap;
   const auto command = [&](size_t p) { return p < plain.size() && plain[p].rfind("tavo", 0) == 0; };
+  Lines progress;
   for (size_t p = header; p < plain.size(); ++p) {
-    const std::string& line = checked.at(++c);
     if (!command(p)) {
-      EXPECT_EQ(plain[p], line);
+      EXPECT_EQ(plain[p], checked.at(++c));
       continue;
     }
-    // The first command of a definition follows the empty line after its remarks.
-    if (plain[p - 1].empty()) ++definition;
+    // The first command of a definition follows the empty line after its
+    // remarks, and the line that shows the definition and keeps its name.
+    if (plain[p - 1].empty()) {
+      ++definition;
+      const std::string& shows = checked.at(++c);
+      const size_t echo = shows.find("& ECHO [");
+      ASSERT_EQ(0u, shows.rfind("@SET DEFSHIFT_N=", 0)) << shows;
+      ASSERT_NE(std::string::npos, echo) << shows;
+      progress.push_back(Handed(shows.substr(echo + 7)));
+    }
+    const std::string& line = checked.at(++c);
+    ASSERT_EQ('@', line[0]) << line;
     const size_t check = line.find(kCheckStart);
     ASSERT_NE(std::string::npos, check) << line;
-    EXPECT_EQ(Handed(plain[p]), Handed(line.substr(0, check)));
-    const std::string marker = "DEFSHIFT_FD=" + std::to_string(definition);
-    EXPECT_TRUE(Has(line, marker + ")") && line.size() - line.rfind(marker) == marker.size())
-        << line;
+    EXPECT_EQ(Handed(plain[p]), Handed(line.substr(1, check - 1)));
+    // The check notes the definition, and names the line's own number and its
+    // program, as it fails above 0 and below.
+    const std::string failed =
+        "(SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition) +
+        "& ECHO Failed at line " + std::to_string(c + 1) +
+        " of %DEFSHIFT_C%: " + plain[p].substr(0, plain[p].find(' ')) + " %DEFSHIFT_N%)";
+    EXPECT_EQ(" & IF ERRORLEVEL 1 " + failed + " ELSE IF NOT ERRORLEVEL 0 " + failed,
+              line.substr(check));
     if (command(p + 1)) continue;
     const std::string& note = checked.at(++c);
     ASSERT_EQ(0u, note.rfind(NotePrefix(definition), 0)) << note;
@@ -211,8 +232,13 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   }
   ASSERT_EQ(10, definition);
   ASSERT_EQ(10u, recap.size());
+  ASSERT_EQ(10u, progress.size());
   for (size_t i = 0; i < recap.size(); ++i) {
-    EXPECT_EQ(std::string("Failed: ") + (i < 9 ? "pd " : "td ") + kSpecialNames[i], recap[i]);
+    const std::string shown = (i < 9 ? "pd " : "td ") + std::string(kSpecialNames[i]);
+    EXPECT_EQ("Failed: " + shown, recap[i]);
+    // Its place among the 10 definitions of the migration.
+    const std::string percent = i < 9 ? " " + std::to_string(10 * (i + 1)) : "100";
+    EXPECT_EQ("[" + percent + "%] " + std::to_string(i + 1) + " of 10  " + shown, progress[i]);
   }
   EXPECT_EQ(2, std::count_if(checked.begin(), checked.end(),
                              [](const std::string& line) { return line.rfind(':', 0) == 0; }));
@@ -226,15 +252,19 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
 // failures.
 void ExpectRunsOnWindowsNT4(const Lines& lines) {
   const char* const newer[] = {"EXIT /B", "SETLOCAL ", "DELAYEDEXPANSION", "SET /P", "%~"};
-  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_PASSED", "DEFSHIFT_FD",
-                                   "DEFSHIFT_RUN",    "DEFSHIFT_L",      "DEFSHIFT_J",
-                                   "ERRORLEVEL"};
+  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_C",
+                                   "DEFSHIFT_N",      "DEFSHIFT_J",  "DEFSHIFT_K", "DEFSHIFT_W",
+                                   "DEFSHIFT_S",      "ERRORLEVEL"};
   for (const std::string& whole : lines) {
     if (whole.rfind("@REM", 0) == 0) continue;
     // The file's own part of the line: the values of a command or a name may
     // hold anything.
     std::string line = whole;
-    if (whole.rfind("tavo", 0) == 0) line = whole.substr(whole.find(kCheckStart));
+    if (Unshown(whole).rfind("tavo", 0) == 0) line = whole.substr(whole.find(kCheckStart));
+    // The values of C and N are names.
+    for (const char* named : {"@SET DEFSHIFT_C=", "@SET DEFSHIFT_N="}) {
+      if (whole.rfind(named, 0) == 0) line = named;
+    }
     if (whole.rfind("@IF \"%DEFSHIFT_FD%\"", 0) == 0) line = whole.substr(0, whole.find(" ECHO "));
     for (const char* construct : newer) {
       if (!Has(line, construct)) continue;
@@ -323,7 +353,8 @@ class InterpreterTest : public ChecksTest {
   // The calls that the command file name makes, as the models find them.
   std::vector<Lines> CallsOf(const std::string& name) const {
     std::vector<Lines> calls;
-    for (const std::string& line : FileLines(name)) {
+    for (const std::string& whole : FileLines(name)) {
+      const std::string line = Unshown(whole);
       if (line.rfind("tavo", 0) != 0) continue;
       calls.emplace_back();
       std::string why;
