@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "admsa_journal.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
 #include "admsa_tran_pack.h"
@@ -384,12 +385,14 @@ class InterpreterTest : public ChecksTest {
     const bool programs = std::filesystem::exists(dir_.Path("tavoadd.exe")) &&
                           std::filesystem::exists(dir_.Path("tavoupdate.exe"));
     const std::string journal = dir_.Path("migratetavo.jnl");
-    const bool journaled = std::filesystem::exists(journal);
+    const bool journaled = std::filesystem::is_regular_file(journal);
     const std::string before = journaled ? ReadFile(journal) : "";
     ProgramRun run;
     for (int attempt = 0; attempt < 3; ++attempt) {
       if (attempt > 0 && journaled) std::ofstream(journal, std::ios::binary) << before;
-      if (attempt > 0 && !journaled) std::filesystem::remove(journal);
+      if (attempt > 0 && !journaled && !std::filesystem::is_directory(journal)) {
+        std::filesystem::remove(journal);
+      }
       std::filesystem::remove(dir_.Path("calls.log"));
       run = RunProgram(std::string(system, n) + "\\cmd.exe", {"/c", name}, dir_.path());
       if (!programs || !Has(run.err, "Can't recognize 'tavo")) break;
@@ -397,6 +400,7 @@ class InterpreterTest : public ChecksTest {
     if (status != kAnyStatus) {
       EXPECT_EQ(status, run.status) << run.err;
     }
+    screen_ = SplitLines(run.out);
     if (calls != nullptr) {
       calls->clear();
       for (const std::string& line : SplitLines(ReadFile(dir_.Path("calls.log")))) {
@@ -418,6 +422,25 @@ class InterpreterTest : public ChecksTest {
     ADD_FAILURE() << "no counts line in\n" << run.out;
     return {};
   }
+
+  // The line number, from 1, of the first line of the file name that begins
+  // with Start.
+  size_t LineOf(const std::string& name, const std::string& Start) const {
+    const Lines lines = FileLines(name);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].rfind(Start, 0) == 0) return i + 1;
+    }
+    ADD_FAILURE() << "no line begins with " << Start;
+    return 0;
+  }
+
+  // What the last Run printed, a line each, and as one text.
+  std::string run_out() const {
+    std::string text;
+    for (const std::string& line : screen_) text += line + "\n";
+    return text;
+  }
+  Lines screen_;
 };
 
 // The sample's command file with a tavoadd that fails for two names, with the
@@ -531,6 +554,11 @@ TEST_F(InterpreterTest, JournaledRunsFinishTheMigrationWithEachCommandOnce) {
   ASSERT_LT(calls.size(), 8u);
   passed.insert(passed.end(), calls.begin(), calls.end());
   Defshift(migrate);
+  // The run ended by force left its lock, which the report names: no run is
+  // going on, so it goes.
+  EXPECT_TRUE(Has(out_, " Journal migratetavo.jnl: its lock migratetavo.jnl.lock exists: "))
+      << out_;
+  std::filesystem::remove(dir_.Path("migratetavo.jnl.lock"));
   EXPECT_EQ(Lines{"0 of " + std::to_string(8 - calls.size()) + kCountEnd},
             Run("migratetavo.cmd", "", 0, &calls));
   passed.insert(passed.end(), calls.begin(), calls.end());
@@ -542,6 +570,137 @@ TEST_F(InterpreterTest, JournaledRunsFinishTheMigrationWithEachCommandOnce) {
   EXPECT_TRUE(Has(out_, " Nothing is left to run: ")) << out_;
   EXPECT_EQ(Lines{std::string("0 of 0") + kCountEnd}, Run("migratetavo.cmd", "", 0, &calls));
   EXPECT_TRUE(calls.empty());
+}
+
+// The journaled sample run with a tavoadd that fails for OE02: the screen
+// holds the programs' output, a line for each definition with its place, the
+// failure line naming the line of the command file, and the recap; none of
+// the file's machinery. The journal notes each tavoadd before it runs and the
+// end of the run, and the lock is given back.
+TEST_F(InterpreterTest, JournaledRunShowsOneLineADefinitionAndTheLineOfAFailure) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  EXPECT_EQ((Lines{"1 of 140 tavoadd/tavoupdate commands failed", "Failed: wd OE02"}),
+            Run("migratetavo.cmd", "tavoadd 1 OE02\n", 1, &calls));
+  EXPECT_EQ(expected, calls);
+  const std::string failure =
+      "Failed at line " +
+      std::to_string(LineOf("migratetavo.cmd", "@tavoadd -c wd -r ORDERS -P OE02 ")) +
+      " of migratetavo.cmd: tavoadd wd OE02";
+  Lines shown;
+  for (const std::string& line : screen_) {
+    for (const char* machinery : {"SET /A", "ERRORLEVEL", "DSJ1", "DEFSHIFT_", "tavoupdate -c"}) {
+      EXPECT_FALSE(Has(line, machinery)) << line;
+    }
+    if (line.rfind("[", 0) == 0 || line.rfind("Failed at", 0) == 0) shown.push_back(line);
+  }
+  ASSERT_EQ(31u, shown.size());  // 30 definitions and the failure
+  EXPECT_EQ("[  2%] 1 of 34  wd OE01", shown[0]);
+  EXPECT_EQ("[  5%] 2 of 34  wd OE02", shown[1]);
+  EXPECT_EQ(failure, shown[2]);
+  EXPECT_EQ("[100%] 34 of 34  rd ORDERS", shown.back());
+  // The header's four lines, the 31 above, the recap's two and the failure
+  // list's line: nothing else.
+  EXPECT_GE(38u, screen_.size()) << run_out();
+
+  const Lines journal = SplitLines(ReadText(dir_.Path("migratetavo.jnl")));
+  ASSERT_EQ(139u + 29u + 1u, journal.size());  // every command but one, 29 starts, the end
+  EXPECT_EQ(0u, journal[0].rfind("DSJ1 start ", 0));
+  EXPECT_EQ("DSJ1 end", journal.back());
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+}
+
+// A journal whose name a folder takes from the start stops the run before its
+// first tavoadd; one whose name a folder takes part way (the program of a
+// command takes it) stops the run at once after that command, which the
+// screen names with the line to append by hand. Either run ends with status 1
+// and gives the lock back; with the journal mended, defshift writes every
+// command but the ones that ran.
+TEST_F(InterpreterTest, JournalThatCannotBeWrittenStopsTheRun) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  const Lines migrate = {"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"};
+  const std::string journal = dir_.Path("migratetavo.jnl");
+  std::filesystem::create_directory(journal);
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "", 1, &calls, /*Counts=*/false);
+  EXPECT_TRUE(calls.empty());
+  const std::string first = std::to_string(LineOf("migratetavo.cmd", "@tavoadd "));
+  EXPECT_TRUE(Has(run_out(), "Stopped: the journal \"migratetavo.jnl\" cannot be written"))
+      << run_out();
+  EXPECT_TRUE(Has(run_out(), "The tavoadd at line " + first + " of migratetavo.cmd did not run."))
+      << run_out();
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+  std::filesystem::remove(journal);
+
+  // The fourth tavoupdate of OE01 takes the journal's name.
+  const std::string argument = "ResourceDescription=\"Order desk 1\"";
+  Run("migratetavo.cmd", "tavoupdate folder:migratetavo.jnl " + argument + "\n", 1, &calls,
+      /*Counts=*/false);
+  ASSERT_EQ(5u, calls.size());
+  EXPECT_EQ(std::vector<Lines>(expected.begin(), expected.begin() + 5), calls);
+  const size_t line = LineOf("migratetavo.cmd", "@tavoupdate -c wd -r ORDERS -P OE01  Priority=5 ");
+  EXPECT_TRUE(Has(run_out(), "The command at line " + std::to_string(line) +
+                                 " of migratetavo.cmd succeeded, but its line did not reach "
+                                 "the journal."))
+      << run_out();
+  std::string owed;
+  for (const std::string& shown : screen_) {
+    if (shown.rfind("DSJ1 ", 0) == 0) owed = shown;
+  }
+  ASSERT_EQ(kJournalLineLength, owed.size()) << run_out();
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+  // Mended: the folder goes, the journal comes back with the line owed.
+  std::filesystem::remove(journal);
+  std::filesystem::rename(journal + ".kept", journal);
+  std::ofstream(journal, std::ios::binary | std::ios::app) << owed << "\r\n";
+  Defshift(migrate);
+  EXPECT_EQ(std::vector<Lines>(expected.begin() + 5, expected.end()), CallsOf("migratetavo.cmd"));
+}
+
+// A second run while the lock is held runs nothing, says what to remove, and
+// ends with status 1, leaving the lock; defshift, reading the journal, says a
+// run may be going on.
+TEST_F(InterpreterTest, SecondRunWhileTheLockIsHeldRunsNothing) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  const std::string lock = dir_.Path("migratetavo.jnl.lock");
+  std::filesystem::create_directory(lock);
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "", 1, &calls, /*Counts=*/false);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(Has(run_out(),
+                  "Another run of this command file holds its journal: the lock "
+                  "\"migratetavo.jnl.lock\" exists. Nothing is run."))
+      << run_out();
+  EXPECT_TRUE(Has(run_out(), "\nRD \"migratetavo.jnl.lock\"")) << run_out();
+  EXPECT_TRUE(std::filesystem::is_directory(lock));
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl")));
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  EXPECT_TRUE(Has(out_, "a run of its command file may be going on")) << out_;
+}
+
+// A run ended by force while a tavoadd runs: the next defshift names that
+// definition in doubt, with the line to append if its resource exists, and
+// the account gives it its reason.
+TEST_F(InterpreterTest, InterruptedTavoaddIsNamedInDoubt) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "tavoadd kill PR01\n", kAnyStatus, &calls, /*Counts=*/false);
+  std::filesystem::remove(dir_.Path("migratetavo.jnl.lock"));
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl", "-a", "a.csv"});
+  const std::string add = "tavoadd -c wd -r ORDERS -P PR01";
+  std::string line = kJournalTag;
+  AppendFingerprint(CommandFingerprint(add.data(), add.size()), &line);
+  EXPECT_TRUE(Has(out_,
+                  " .... resource 'PR01' (wd) is in doubt: its tavoadd was running when "
+                  "the last run of the command file ended. Check whether the resource "
+                  "exists; if it does, append this line to the journal migratetavo.jnl: " +
+                      line + "\n"))
+      << out_;
+  EXPECT_TRUE(Has(ReadFile(dir_.Path("a.csv")), ",wd,PR01,migrated,in-doubt\r\n"));
 }
 
 #else
