@@ -177,7 +177,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (journal != nullptr) ReportJournal();
   if (checks) {
     std::string text;
-    AppendCheckTrailer(written, journal != nullptr, &text);
+    AppendCheckTrailer(fname(), written, journal != nullptr, &text);
     WriteOwnText(text);
   }
   return 0;
@@ -222,7 +222,7 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   bool doubt = false;
   if (passed) {
     CommandChecks check(checks ? checked + 1 : 0, journal);
-    check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1);
+    check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1, fname());
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
     if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);

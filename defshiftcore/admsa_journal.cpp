@@ -93,16 +93,18 @@ void AppendCommandWords(const char* Line, size_t Length, std::string* rBytes) {
       size_t backslashes = 0;
       while (i < Length && Line[i] == '\\') ++backslashes, ++i;
       if (i < Length && Line[i] == '"') {
-        rBytes->append(backslashes / 2, '\\');
+        if (backslashes > 1) rBytes->append(backslashes / 2, '\\');
         if (backslashes % 2 == 1) {
           rBytes->push_back('"');
         } else {
           quoted = !quoted;
         }
         ++i;
-      } else {
+      } else if (backslashes > 0) {
         rBytes->append(backslashes, '\\');
-        if (i < Length && backslashes == 0) rBytes->push_back(Line[i++]);
+      } else if (i < Length) {
+        // Most bytes of a command: no backslash before them.
+        rBytes->push_back(Line[i++]);
       }
     }
     rBytes->push_back('\0');

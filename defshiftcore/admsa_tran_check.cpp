@@ -68,11 +68,6 @@ const char* const kStatusZero[] = {
 // the journal lacks, or - when it is a tavoadd's start line (the tavoadd did
 // not run).
 const char* const kStopped[] = {
-  ":DEFSHIFT_STOP",
-  "@RD \"%DEFSHIFT_K%\" 2>NUL",
-  "@ECHO Stopped: the journal \"%DEFSHIFT_J%\" cannot be written, so nothing more is run.",
-  "@IF \"%DEFSHIFT_S%\"==\"-\" ECHO The tavoadd at line %DEFSHIFT_W% of %DEFSHIFT_C% did not run. Mend the journal, then run defshift again.",
-  "@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO The command at line %DEFSHIFT_W% of %DEFSHIFT_C% succeeded, but its line did not reach the journal.",
   "@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO Mend the journal, append this line to it by hand, then run defshift again:",
   "@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO DSJ1 %DEFSHIFT_S%",
   "@ECHO The run was stopped; %DEFSHIFT_FAILED% tavoadd/tavoupdate commands failed before it.",
@@ -89,24 +84,38 @@ const char* const kStopped[] = {
 // number Sample shows.
 constexpr long kDefinitionLines = 80;
 
-// A journal append checked: what DEFSHIFT_S owes is set first, the line
-// appended, then DEFSHIFT_S cleared by an empty append to the same journal,
-// which is not run when the journal cannot be opened.
-void AppendJournalLine(long Line, const char* Owed, const char* Text, const Fingerprint& Print,
-                       std::string* rLine) {
+// The two halves of a journal append checked, kept in DEFSHIFT_D and
+// DEFSHIFT_E once the journal's name is known: the append of a line (the rest
+// of it follows), and DEFSHIFT_S cleared by an empty append to the journal,
+// which is not run when the journal cannot be opened, and the stop when it
+// was not. The name is put in before the lines are read, so it stands quoted.
+const char kAppendLine[] = "@SET DEFSHIFT_D=^>^>\"%DEFSHIFT_J%\" ECHO DSJ1\n";
+const char kAppendChecked[] =
+    "@SET DEFSHIFT_E=^>^>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=^& IF DEFINED DEFSHIFT_S GOTO "
+    "DEFSHIFT_STOP\n";
+
+// A journal append checked: what DEFSHIFT_S owes is set first (Owed, or the
+// fingerprint), the line Text and Digits appended, then the check.
+void AppendJournalLine(const std::string& Line, const char* Owed, const char* Text,
+                       const char* Digits, std::string* rLine) {
   rLine->append("SET DEFSHIFT_W=");
-  rLine->append(Grouped(Line));
+  rLine->append(Line);
   rLine->append("& SET DEFSHIFT_S=");
-  if (Owed != nullptr) {
-    rLine->append(Owed);
-  } else {
-    AppendFingerprint(Print, rLine);
-  }
-  rLine->append("& >>\"%DEFSHIFT_J%\" ECHO ");
-  rLine->append(kJournalTag);
+  rLine->append(Owed != nullptr ? Owed : Digits,
+                Owed != nullptr ? std::strlen(Owed) : kFingerprintDigits);
+  rLine->append("& %DEFSHIFT_D% ");
   rLine->append(Text);
-  AppendFingerprint(Print, rLine);
-  rLine->append("& >>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=& IF DEFINED DEFSHIFT_S GOTO DEFSHIFT_STOP");
+  rLine->append(Digits, kFingerprintDigits);
+  rLine->append("& %DEFSHIFT_E%");
+}
+
+// The 64 digits of Print at Digits.
+void HexDigits(const Fingerprint& Print, char* Digits) {
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < Print.size(); ++i) {
+    Digits[2 * i] = kHex[Print[i] >> 4];
+    Digits[2 * i + 1] = kHex[Print[i] & 15];
+  }
 }
 
 // Text with a caret before every character that the interpreter reads outside
@@ -121,13 +130,19 @@ std::string Careted(const std::string& Text) {
   return careted;
 }
 
-// The line that sets Variable to Text as the lines that expand it must find it.
-void AppendCaretedVariable(const char* Variable, const std::string& Text, std::string* rLine) {
+// The command that sets Variable to Value, which the interpreter then holds
+// exactly.
+void AppendSet(const char* Variable, const std::string& Value, std::string* rLine) {
   rLine->append("SET ");
   rLine->append(Variable);
   rLine->push_back('=');
-  const std::string careted = Careted(Text);
-  AppendScriptEscaped(careted.data(), careted.size(), rLine, /*Always=*/true);
+  AppendScriptEscaped(Value.data(), Value.size(), rLine, /*Always=*/true);
+}
+
+// What the failure line of a Program command names after the line number,
+// with the program: " of <command file>: <program>".
+std::string FailedIn(const std::string& CommandFile, const char* Program) {
+  return " of " + CommandFile + ": " + Program;
 }
 
 void AppendLines(const char* const* Lines, std::string* rText) {
@@ -245,13 +260,20 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
       "@IF CMDEXTVERSION 2 SETLOCAL ENABLEEXTENSIONS DISABLEDELAYEDEXPANSION\n"
       "@SET ERRORLEVEL=\n");
   AppendFileVariable("DEFSHIFT_L", failures, rText);
+  // The failure lines' text after the line number, kept with its carets: the
+  // name of the file and the program, then the definition's (DEFSHIFT_N).
+  const std::string file = Careted(LastPart(CommandFile));
   rText->push_back('@');
-  AppendCaretedVariable("DEFSHIFT_C", LastPart(CommandFile), rText);
+  AppendSet("DEFSHIFT_A", FailedIn(file, "tavoadd"), rText);
+  rText->append("\n@");
+  AppendSet("DEFSHIFT_U", FailedIn(file, "tavoupdate"), rText);
   rText->append("\n@SET DEFSHIFT_N=\n");
   if (JournalFile != nullptr) {
     AppendFileVariable("DEFSHIFT_J", journal, rText);
     AppendFileVariable("DEFSHIFT_K", LockName(JournalFile, CommandFile), rText);
     rText->append("@SET DEFSHIFT_W=\n@SET DEFSHIFT_S=\n");
+    rText->append(kAppendLine);
+    rText->append(kAppendChecked);
     AppendLines(kLocked, rText);
     AppendLines(kStatusOne, rText);
     rText->append(":DEFSHIFT_LOCK_TAKEN\n");
@@ -262,7 +284,8 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
       "\n");
 }
 
-void AppendCheckTrailer(long Commands, bool Journaled, std::string* rText) {
+void AppendCheckTrailer(const char* CommandFile, long Commands, bool Journaled,
+                        std::string* rText) {
   rText->push_back('\n');
   if (Journaled) {
     rText->append(
@@ -276,7 +299,21 @@ void AppendCheckTrailer(long Commands, bool Journaled, std::string* rText) {
       "@IF EXIST \"%DEFSHIFT_L%\" TYPE \"%DEFSHIFT_L%\"\n"
       "@IF \"%DEFSHIFT_FAILED%\"==\"0\" GOTO DEFSHIFT_NONE_FAILED\n");
   if (Journaled) {
-    rText->append("@GOTO DEFSHIFT_STATUS_ONE\n");
+    rText->append(
+        "@GOTO DEFSHIFT_STATUS_ONE\n"
+        ":DEFSHIFT_STOP\n"
+        "@RD \"%DEFSHIFT_K%\" 2>NUL\n"
+        "@ECHO Stopped: the journal \"%DEFSHIFT_J%\" cannot be written, so nothing more is run.\n");
+    // The name of the command file as ECHO must find it.
+    std::string file;
+    const std::string name = LastPart(CommandFile);
+    AppendScriptEscaped(name.data(), name.size(), &file, /*Always=*/true);
+    rText->append("@IF \"%DEFSHIFT_S%\"==\"-\" ECHO The tavoadd at line %DEFSHIFT_W% of ");
+    rText->append(file);
+    rText->append(" did not run. Mend the journal, then run defshift again.\n");
+    rText->append("@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO The command at line %DEFSHIFT_W% of ");
+    rText->append(file);
+    rText->append(" succeeded, but its line did not reach the journal.\n");
     AppendLines(kStopped, rText);
     rText->append(":DEFSHIFT_STATUS_ONE\n");
   }
@@ -285,59 +322,89 @@ void AppendCheckTrailer(long Commands, bool Journaled, std::string* rText) {
 }
 
 void CommandChecks::Place(long Place, long Total, const char* Code, const char* Name,
-                          long FirstLine) {
+                          long FirstLine, const char* CommandFile) {
   place_ = Place;
   total_ = Total;
   shown_ = Code;
   shown_.push_back(' ');
   shown_.append(Name);
   first_line_ = FirstLine;
+  const std::string file = LastPart(CommandFile);
+  const std::string counted =
+      "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition_);
+  // Wine's interpreter expands a % that a variable's value holds once more:
+  // such a name is written into every failure line instead.
+  named_ = shown_.find('%') == std::string::npos && file.find('%') == std::string::npos;
+  if (named_) {
+    name_value_ = " " + Careted(shown_) + counted;
+    add_tail_ = "%DEFSHIFT_A%%DEFSHIFT_N%";
+    update_tail_ = "%DEFSHIFT_U%%DEFSHIFT_N%";
+    return;
+  }
+  for (std::string* tail : {&add_tail_, &update_tail_}) {
+    const std::string text =
+        FailedIn(file, tail == &add_tail_ ? "tavoadd" : "tavoupdate") + " " + shown_;
+    tail->clear();
+    AppendScriptEscaped(text.data(), text.size(), tail, /*Always=*/true);
+    tail->append(counted);
+  }
 }
 
 void CommandChecks::AppendProgress(std::string* rText) const {
-  // The definition's name is kept for the failure lines of its commands.
   rText->push_back('@');
-  AppendCaretedVariable("DEFSHIFT_N", shown_, rText);
+  if (named_) {
+    // The definition's name, and how its failed commands are counted, for the
+    // failure lines of its commands.
+    AppendSet("DEFSHIFT_N", name_value_, rText);
+    rText->append("& ");
+  }
   const long percent = total_ > 0 ? static_cast<long>(place_ * 100LL / total_) : 100;
-  std::string text = "[" +
-                     std::string(percent < 10    ? 2
-                                 : percent < 100 ? 1
-                                                 : 0,
-                                 ' ') +
-                     std::to_string(percent) + "%] " + Grouped(place_) + " of " + Grouped(total_) +
-                     "  " + shown_;
-  rText->append("& ECHO ");
+  std::string text = percent < 10 ? "[  " : percent < 100 ? "[ " : "[";
+  text.append(std::to_string(percent));
+  text.append("%] ");
+  text.append(Grouped(place_));
+  text.append(" of ");
+  text.append(Grouped(total_));
+  text.append("  ");
+  text.append(shown_);
   // The text begins with '[', so that ECHO never takes it for ON, OFF or /?.
+  rText->append("ECHO ");
   AppendScriptEscaped(text.data(), text.size(), rText, /*Always=*/true);
   rText->push_back('\n');
 }
 
 void CommandChecks::AppendStart(const Fingerprint& Print, long Line, std::string* rText) const {
+  char digits[kFingerprintDigits];
+  HexDigits(Print, digits);
   rText->push_back('@');
-  AppendJournalLine(Line, "-", kJournalStart, Print, rText);
+  AppendJournalLine(Grouped(Line), "-", kJournalStart, digits, rText);
   rText->push_back('\n');
 }
 
 void CommandChecks::Append(const Fingerprint* Print, long Line, const char* Program,
                            std::string* rLine) const {
-  // Failed above 0, passed at 0, failed below 0.
-  std::string failed = "(SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
-  failed.append(std::to_string(definition_));
-  failed.append("& ECHO Failed at line ");
-  failed.append(Grouped(Line));
-  failed.append(" of %DEFSHIFT_C%: ");
-  failed.append(Program);
-  failed.append(" %DEFSHIFT_N%)");
+  const std::string line = Grouped(Line);
+  const std::string& tail = std::strcmp(Program, "tavoadd") == 0 ? add_tail_ : update_tail_;
+  // Failed above 0, passed at 0, failed below 0: the failure line, which the
+  // tail ends by counting the failure and noting the definition.
+  const auto failed = [&] {
+    rLine->append("(ECHO Failed at line ");
+    rLine->append(line);
+    rLine->append(tail);
+    rLine->push_back(')');
+  };
   rLine->append(" & IF ERRORLEVEL 1 ");
-  rLine->append(failed);
+  failed();
   if (Print != nullptr) {
+    char digits[kFingerprintDigits];
+    HexDigits(*Print, digits);
     rLine->append(" ELSE IF ERRORLEVEL 0 (");
-    AppendJournalLine(Line, nullptr, "", *Print, rLine);
+    AppendJournalLine(line, nullptr, "", digits, rLine);
     rLine->append(") ELSE ");
   } else {
     rLine->append(" ELSE IF NOT ERRORLEVEL 0 ");
   }
-  rLine->append(failed);
+  failed();
 }
 
 std::string CommandChecks::Sample() const {

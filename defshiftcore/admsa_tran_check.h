@@ -99,9 +99,10 @@ bool JournalNameWritable(const char* JournalFile, const char* CommandFile);
 // newline and escaped as it must be: those of a checked file of CommandFile
 // and, when JournalFile is not null, of a file with that journal.
 void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::string* rText);
-// Appends to *rText the trailer of a file that holds Commands commands, each
-// line ended by a newline; Journaled for the journaled file.
-void AppendCheckTrailer(long Commands, bool Journaled, std::string* rText);
+// Appends to *rText the trailer of the command file CommandFile that holds
+// Commands commands, each line ended by a newline; Journaled for the journaled
+// file.
+void AppendCheckTrailer(const char* CommandFile, long Commands, bool Journaled, std::string* rText);
 
 // A line number as the file shows it, in groups of three digits: 1,234.
 std::string Grouped(long Number);
@@ -116,8 +117,9 @@ class CommandChecks {
 
   // The definition is the Place-th of Total of the migration, of class Code,
   // named Name (the region for the region definition); its text begins at
-  // line FirstLine of the file.
-  void Place(long Place, long Total, const char* Code, const char* Name, long FirstLine);
+  // line FirstLine of the command file CommandFile.
+  void Place(long Place, long Total, const char* Code, const char* Name, long FirstLine,
+             const char* CommandFile);
 
   // Appends to *rText the progress line, written before the definition's first
   // command, with its newline.
@@ -154,6 +156,12 @@ class CommandChecks {
   long total_ = 0;
   std::string shown_;  // the class code and the name
   long first_line_ = 1;
+  // The failure lines: what follows the line number in those of a tavoadd and
+  // of a tavoupdate, and, when they take the name from DEFSHIFT_N, its value.
+  bool named_ = true;
+  std::string name_value_;
+  std::string add_tail_ = "%DEFSHIFT_A%%DEFSHIFT_N%";
+  std::string update_tail_ = "%DEFSHIFT_U%%DEFSHIFT_N%";
 };
 
 // Appends to *rLine the line written after the commands of definition

@@ -208,7 +208,7 @@ TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
   CommandChecks checks(1, nullptr);
   // Every command line number of the definition has as many digits as the
   // check's sample.
-  checks.Place(1, 1, "pd", "PROG1", 1000);
+  checks.Place(1, 1, "pd", "PROG1", 1000, "migratetavo.cmd");
   const std::string check = checks.Sample();
   for (const int type : {PDid, RDid}) {
     for (CommandChecks* with : {static_cast<CommandChecks*>(nullptr), &checks}) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -171,6 +172,42 @@ std::string NotePrefix(int n) {
   return "@IF \"%DEFSHIFT_FD%\"==\"" + std::to_string(n) + "\" >>\"%DEFSHIFT_L%\" ECHO ";
 }
 
+// Where Pattern first stands in Line after an even number of carets: where
+// the interpreter reads it as it is.
+size_t Unescaped(const std::string& Line, const std::string& Pattern) {
+  for (size_t at = Line.find(Pattern); at != std::string::npos; at = Line.find(Pattern, at + 1)) {
+    size_t carets = 0;
+    while (carets < at && Line[at - 1 - carets] == '^') ++carets;
+    if (carets % 2 == 0) return at;
+  }
+  return std::string::npos;
+}
+
+// The value that the command Set ("SET <name>=<value>", as the file holds it)
+// gives its variable.
+std::string Assigned(const std::string& Set) {
+  const std::string handed = Handed(Set);
+  return handed.substr(handed.find('=') + 1);
+}
+
+// Text with each %<name>% of Values replaced by its value, in one pass, as
+// the interpreter expands a line before it reads it.
+std::string Expanded(const std::string& Text, const std::map<std::string, std::string>& Values) {
+  std::string out;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    bool replaced = false;
+    for (const auto& [name, value] : Values) {
+      if (Text.compare(i, name.size() + 2, "%" + name + "%") != 0) continue;
+      out += value;
+      i += name.size() + 1;
+      replaced = true;
+      break;
+    }
+    if (!replaced) out += Text[i];
+  }
+  return out;
+}
+
 // The checked file is the unchecked one with its additions: a block after the
 // header, the check of its definition at the end of each command line, a line
 // after the commands of each definition whose text names it exactly, and a
@@ -194,6 +231,16 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   size_t c = header;
   while (c < checked.size() && !checked[c].empty()) EXPECT_EQ('@', checked[c++][0]);
 
+  // The values the header gives the names of the failure lines.
+  std::map<std::string, std::string> values;
+  for (size_t h = header; h < c; ++h) {
+    for (const char* variable : {"DEFSHIFT_A", "DEFSHIFT_U"}) {
+      if (checked[h].rfind(std::string("@SET ") + variable + "=", 0) == 0)
+        values[variable] = Assigned(checked[h].substr(1));
+    }
+  }
+  ASSERT_EQ(2u, values.size());
+
   int definition = 0;
   Lines recap;
   const auto command = [&](size_t p) { return p < plain.size() && plain[p].rfind("tavo", 0) == 0; };
@@ -204,28 +251,43 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
       continue;
     }
     // The first command of a definition follows the empty line after its
-    // remarks, and the line that shows the definition and keeps its name.
+    // remarks, and the line that shows the definition and, unless its name
+    // holds a %, keeps its name for the failure lines.
     if (plain[p - 1].empty()) {
       ++definition;
       const std::string& shows = checked.at(++c);
-      const size_t echo = shows.find("& ECHO [");
-      ASSERT_EQ(0u, shows.rfind("@SET DEFSHIFT_N=", 0)) << shows;
+      const size_t echo = Unescaped(shows, "ECHO [");
       ASSERT_NE(std::string::npos, echo) << shows;
-      progress.push_back(Handed(shows.substr(echo + 7)));
+      progress.push_back(Handed(shows.substr(echo + 5)));
+      values["DEFSHIFT_N"] = "";
+      if (shows.rfind("@SET DEFSHIFT_N=", 0) == 0) {
+        ASSERT_EQ("& ", shows.substr(echo - 2, 2)) << shows;
+        values["DEFSHIFT_N"] = Assigned(shows.substr(1, echo - 3));
+      }
     }
     const std::string& line = checked.at(++c);
     ASSERT_EQ('@', line[0]) << line;
     const size_t check = line.find(kCheckStart);
     ASSERT_NE(std::string::npos, check) << line;
     EXPECT_EQ(Handed(plain[p]), Handed(line.substr(1, check - 1)));
-    // The check notes the definition, and names the line's own number and its
-    // program, as it fails above 0 and below.
-    const std::string failed =
-        "(SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition) +
-        "& ECHO Failed at line " + std::to_string(c + 1) +
-        " of %DEFSHIFT_C%: " + plain[p].substr(0, plain[p].find(' ')) + " %DEFSHIFT_N%)";
+    // The check, as it fails above 0 and below, prints the failure line that
+    // names the line's own number, the program and the definition, counts the
+    // failure and notes the definition.
+    const size_t otherwise = line.find(" ELSE IF NOT ERRORLEVEL 0 ", check);
+    ASSERT_NE(std::string::npos, otherwise) << line;
+    const std::string failed = line.substr(check + 19, otherwise - check - 19);
     EXPECT_EQ(" & IF ERRORLEVEL 1 " + failed + " ELSE IF NOT ERRORLEVEL 0 " + failed,
               line.substr(check));
+    ASSERT_TRUE(failed.size() > 2 && failed[0] == '(' && failed.back() == ')') << failed;
+    const std::string run = Expanded(failed.substr(1, failed.size() - 2), values);
+    const std::string counted = "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
+    const size_t count = run.rfind(counted);
+    ASSERT_NE(std::string::npos, count) << run;
+    EXPECT_EQ(std::to_string(definition), run.substr(count + counted.size()));
+    const std::string program = plain[p].substr(0, plain[p].find(' '));
+    EXPECT_EQ("ECHO Failed at line " + std::to_string(c + 1) + " of c.cmd: " + program + " " +
+                  (definition < 10 ? "pd " : "td ") + kSpecialNames[definition - 1],
+              Handed(run.substr(0, count)));
     if (command(p + 1)) continue;
     const std::string& note = checked.at(++c);
     ASSERT_EQ(0u, note.rfind(NotePrefix(definition), 0)) << note;
@@ -253,17 +315,18 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
 // failures.
 void ExpectRunsOnWindowsNT4(const Lines& lines) {
   const char* const newer[] = {"EXIT /B", "SETLOCAL ", "DELAYEDEXPANSION", "SET /P", "%~"};
-  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_C",
-                                   "DEFSHIFT_N",      "DEFSHIFT_J",  "DEFSHIFT_K", "DEFSHIFT_W",
-                                   "DEFSHIFT_S",      "ERRORLEVEL"};
+  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_A",
+                                   "DEFSHIFT_U",      "DEFSHIFT_N",  "DEFSHIFT_J", "DEFSHIFT_K",
+                                   "DEFSHIFT_W",      "DEFSHIFT_S",  "DEFSHIFT_D", "DEFSHIFT_E",
+                                   "ERRORLEVEL"};
   for (const std::string& whole : lines) {
     if (whole.rfind("@REM", 0) == 0) continue;
     // The file's own part of the line: the values of a command or a name may
     // hold anything.
     std::string line = whole;
     if (Unshown(whole).rfind("tavo", 0) == 0) line = whole.substr(whole.find(kCheckStart));
-    // The values of C and N are names.
-    for (const char* named : {"@SET DEFSHIFT_C=", "@SET DEFSHIFT_N="}) {
+    // The values of A, U and N hold names.
+    for (const char* named : {"@SET DEFSHIFT_A=", "@SET DEFSHIFT_U=", "@SET DEFSHIFT_N="}) {
       if (whole.rfind(named, 0) == 0) line = named;
     }
     if (whole.rfind("@IF \"%DEFSHIFT_FD%\"", 0) == 0) line = whole.substr(0, whole.find(" ECHO "));
