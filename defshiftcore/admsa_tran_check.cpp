@@ -332,32 +332,28 @@ void CommandChecks::Place(long Place, long Total, const char* Code, const char* 
   const std::string file = LastPart(CommandFile);
   const std::string counted =
       "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition_);
+  name_value_ = " " + Careted(shown_) + counted;
   // Wine's interpreter expands a % that a variable's value holds once more:
-  // such a name is written into every failure line instead.
-  named_ = shown_.find('%') == std::string::npos && file.find('%') == std::string::npos;
-  if (named_) {
-    name_value_ = " " + Careted(shown_) + counted;
-    add_tail_ = "%DEFSHIFT_A%%DEFSHIFT_N%";
-    update_tail_ = "%DEFSHIFT_U%%DEFSHIFT_N%";
-    return;
-  }
-  for (std::string* tail : {&add_tail_, &update_tail_}) {
+  // the failure lines of such a name hold its text instead, where the line
+  // stays within the interpreter's limit with it (Append). The interpreters of
+  // Windows expand a value once, and print the name exactly either way.
+  add_literal_.clear();
+  update_literal_.clear();
+  if (shown_.find('%') == std::string::npos && file.find('%') == std::string::npos) return;
+  for (std::string* literal : {&add_literal_, &update_literal_}) {
     const std::string text =
-        FailedIn(file, tail == &add_tail_ ? "tavoadd" : "tavoupdate") + " " + shown_;
-    tail->clear();
-    AppendScriptEscaped(text.data(), text.size(), tail, /*Always=*/true);
-    tail->append(counted);
+        FailedIn(file, literal == &add_literal_ ? "tavoadd" : "tavoupdate") + " " + shown_;
+    AppendScriptEscaped(text.data(), text.size(), literal, /*Always=*/true);
+    literal->append(counted);
   }
 }
 
 void CommandChecks::AppendProgress(std::string* rText) const {
+  // The definition's name, and how its failed commands are counted, for the
+  // failure lines of its commands.
   rText->push_back('@');
-  if (named_) {
-    // The definition's name, and how its failed commands are counted, for the
-    // failure lines of its commands.
-    AppendSet("DEFSHIFT_N", name_value_, rText);
-    rText->append("& ");
-  }
+  AppendSet("DEFSHIFT_N", name_value_, rText);
+  rText->append("& ");
   const long percent = total_ > 0 ? static_cast<long>(place_ * 100LL / total_) : 100;
   std::string text = percent < 10 ? "[  " : percent < 100 ? "[ " : "[";
   text.append(std::to_string(percent));
@@ -383,14 +379,30 @@ void CommandChecks::AppendStart(const Fingerprint& Print, long Line, std::string
 
 void CommandChecks::Append(const Fingerprint* Print, long Line, const char* Program,
                            std::string* rLine) const {
+  const bool add = std::strcmp(Program, "tavoadd") == 0;
+  const std::string& literal = add ? add_literal_ : update_literal_;
+  if (!literal.empty()) {
+    // The name's text, when the line stays within the limit with it.
+    std::string check;
+    AppendCheck(Print, Line, literal, &check);
+    const size_t start = rLine->rfind('\n') + 1;  // 0 when none
+    if (rLine->size() - start + check.size() <= kInterpreterLineLimit) {
+      rLine->append(check);
+      return;
+    }
+  }
+  AppendCheck(Print, Line, add ? "%DEFSHIFT_A%%DEFSHIFT_N%" : "%DEFSHIFT_U%%DEFSHIFT_N%", rLine);
+}
+
+void CommandChecks::AppendCheck(const Fingerprint* Print, long Line, const std::string& Tail,
+                                std::string* rLine) {
   const std::string line = Grouped(Line);
-  const std::string& tail = std::strcmp(Program, "tavoadd") == 0 ? add_tail_ : update_tail_;
   // Failed above 0, passed at 0, failed below 0: the failure line, which the
   // tail ends by counting the failure and noting the definition.
   const auto failed = [&] {
     rLine->append("(ECHO Failed at line ");
     rLine->append(line);
-    rLine->append(tail);
+    rLine->append(Tail);
     rLine->push_back(')');
   };
   rLine->append(" & IF ERRORLEVEL 1 ");
@@ -410,8 +422,9 @@ void CommandChecks::Append(const Fingerprint* Print, long Line, const char* Prog
 std::string CommandChecks::Sample() const {
   std::string suffix;
   const Fingerprint print{};
-  Append(journal_ != nullptr ? &print : nullptr, first_line_ + kDefinitionLines, "tavoupdate",
-         &suffix);
+  // The longer of the two forms.
+  AppendCheck(journal_ != nullptr ? &print : nullptr, first_line_ + kDefinitionLines,
+              update_literal_.empty() ? "%DEFSHIFT_U%%DEFSHIFT_N%" : update_literal_, &suffix);
   // The '@' the line begins with.
   suffix.push_back(' ');
   return suffix;

@@ -156,12 +156,17 @@ class CommandChecks {
   long total_ = 0;
   std::string shown_;  // the class code and the name
   long first_line_ = 1;
-  // The failure lines: what follows the line number in those of a tavoadd and
-  // of a tavoupdate, and, when they take the name from DEFSHIFT_N, its value.
-  bool named_ = true;
+  // The value of DEFSHIFT_N: the text of the failure lines after the program,
+  // with its carets, and the count of the failure.
   std::string name_value_;
-  std::string add_tail_ = "%DEFSHIFT_A%%DEFSHIFT_N%";
-  std::string update_tail_ = "%DEFSHIFT_U%%DEFSHIFT_N%";
+  // For a name that holds a %: what follows the line number in the failure
+  // line of a tavoadd and of a tavoupdate, as the line holds it; else empty.
+  std::string add_literal_;
+  std::string update_literal_;
+
+  // Appends the check with the failure line's text Tail after its number.
+  static void AppendCheck(const Fingerprint* Print, long Line, const std::string& Tail,
+                          std::string* rLine);
 };
 
 // Appends to *rLine the line written after the commands of definition

@@ -563,6 +563,39 @@ TEST_F(InterpreterTest, SpecialCharactersArriveAndAreNamedExactly) {
                           ",pd,\"a\"\"b\",migrated,", ",td,%1,"}) {
     EXPECT_TRUE(Has(account, row)) << row << "\n" << account;
   }
+  // On screen, each definition's line and, after each command that failed,
+  // the line of the file that holds it, with the name exactly.
+  const Lines file = FileLines("migratetavo.cmd");
+  std::vector<Lines> at(file.size() + 1);  // the call of each line, by number
+  for (size_t i = 0; i < file.size(); ++i) {
+    const std::string line = Unshown(file[i]);
+    if (line.rfind("tavo", 0) != 0) continue;
+    std::string why;
+    EXPECT_TRUE(SplitArguments(Handed(line.substr(0, line.find(kCheckStart))), &at[i + 1], &why));
+  }
+  Lines shown, expected_shown;
+  for (const std::string& line : screen_) {
+    if (line.rfind("Failed at line ", 0) == 0 || line.rfind("[", 0) == 0) shown.push_back(line);
+  }
+  size_t number = 0;  // of the last command line whose call came
+  int definition = 0;
+  for (const Lines& call : calls) {
+    if (call[0] == "tavoadd") {
+      ++definition;
+      const std::string percent = definition < 10 ? " " + std::to_string(10 * definition) : "100";
+      expected_shown.push_back("[" + percent + "%] " + std::to_string(definition) + " of 10  " +
+                               call[2] + " " + call[6]);
+    }
+    while (++number < at.size() && at[number] != call) {
+    }
+    ASSERT_GT(at.size(), number);
+    const bool failure = call[0] == "tavoadd" ? (call[6] == "A&B|C<D>" || call[6] == "a\"b")
+                                              : (call[6] == "\"q\" ,;=" || call[6] == "%1");
+    if (!failure) continue;
+    expected_shown.push_back("Failed at line " + std::to_string(number) +
+                             " of migratetavo.cmd: " + call[0] + " " + call[2] + " " + call[6]);
+  }
+  EXPECT_EQ(expected_shown, shown);
 }
 
 // Run by CALL from another command file: the caller gets the status as its
