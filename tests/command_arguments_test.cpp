@@ -13,7 +13,8 @@
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
 #include "admsa_tran_pack.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_render.h"
 #include "support/argument_model.h"
 #include "support/capture.h"
 #include "support/interpreter_model.h"
@@ -40,13 +41,14 @@ std::string Encoded(const std::string& arg) {
   return text;
 }
 
-// The command lines CreateScript writes for r.
+// The command lines of r as the command file holds them.
 std::vector<std::string> CommandLines(AttrToScript* r, CommandChecks* check = nullptr,
                                       bool pack = false) {
   FILE* f = TempStream();
   EXPECT_NE(nullptr, f);
   if (f == nullptr) return {};
-  EXPECT_EQ(0, r->CreateScript(f, check, pack));
+  const std::string& text = RenderDefinition(*r, check, pack, nullptr);
+  EXPECT_EQ(text.size(), std::fwrite(text.data(), 1, text.size(), f));
   std::rewind(f);
   std::vector<std::string> lines;
   std::string line;
