@@ -93,9 +93,9 @@ int WriteText(const char* text, FILE* out) {
 // The report's own copy of the name of its file; a run without the storage for
 // it does not go on.
 OwnedText KeepName(const char* Name) {
-  OwnedText copy(strdup(Name));
-  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(Name)) + 1);
-  return copy;
+  OwnedText kept(strdup(Name));
+  if (kept == nullptr) OutOfMemory(static_cast<long>(std::strlen(Name)) + 1);
+  return kept;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "admsa_fm.h"
 #include "admsa_fm_files.h"
 #include "admsa_progress.h"
+#include "admsa_supp_copy.h"
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"

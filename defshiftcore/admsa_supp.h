@@ -1,7 +1,6 @@
-// Core containers of the migration library: the owned copy of a text, the
-// growable byte buffer, the text, the attribute pair, the singly linked lists,
-// the raw and reassembled source records, and the two fixed arrays of lists
-// (source tables, translated classes).
+// Core containers of the migration library: the growable byte buffer, the text,
+// the attribute pair, the singly linked lists, the raw and reassembled source
+// records, and the two fixed arrays of lists (source tables, translated classes).
 //
 // Ownership, on which every other module relies:
 //  - A Buffer owns its storage; storage grows to exactly the size asked for and
@@ -20,15 +19,9 @@
 #include <cstddef>
 
 #include "admsa_arena.h"
-#include "admsa_supp_text.h"
 
 struct Tabl;
 struct Entry;
-
-// An owned copy of text, which must not be null. A run that cannot get the
-// storage does not go on: message 4 is reported and the process ends (see
-// OutOfMemory in admsa_errs.h).
-OwnedText CopyText(const char* text);
 
 // A growable byte buffer. Invariant: len() <= capacity after every operation on
 // storage of its own.
