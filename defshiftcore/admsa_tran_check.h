@@ -84,7 +84,6 @@ class CommandChecks {
   std::string Sample() const;
 
   Journal* journal() const { return journal_; }
-  int definition() const { return definition_; }
 
  private:
   int definition_;

@@ -59,8 +59,6 @@ class LineScan {
   // The length of what AppendScriptEscaped appends for the line or, when
   // Joined, AppendJoinEscaped.
   size_t Written(bool Joined) const;
-  // NeedsEscape of the line.
-  bool special() const { return special_; }
   // NeedsEscapeBeforeJoin of the line.
   bool joinescaped() const { return quoted_ || parenthesis_; }
 
