@@ -13,10 +13,13 @@
 #include "admsa_fm_files.h"
 #include "admsa_journal.h"
 #include "admsa_progress.h"
+#include "admsa_supp_copy.h"
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_render.h"
+#include "admsa_tran_verify.h"
 #include "defshiftcore.h"
 
 namespace {
@@ -38,6 +41,13 @@ char g_stream_buffer[kStreamBuffer];
 bool g_stream_buffer_taken = false;
 
 const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""; }
+
+// Writes the n bytes of a line that needs no escaping, and its newline; 0, or
+// the error number of the failure.
+int WriteLineAsIs(FILE* hFile, const char* data, size_t n) {
+  return ErrorOf(
+      [&] { return std::fwrite(data, 1, n, hFile) == n && std::fputc('\n', hFile) != EOF; });
+}
 
 }  // namespace
 
@@ -135,7 +145,8 @@ void HumanFile::writeheader() {
   if (checks) {
     std::string text;
     AppendCheckHeader(fname(), journal != nullptr ? journalname.c_str() : nullptr, &text);
-    WriteOwnText(text);
+    lines += static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    WriteText(text);
   }
 }
 
@@ -178,7 +189,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (checks) {
     std::string text;
     AppendCheckTrailer(fname(), written, journal != nullptr, &text);
-    WriteOwnText(text);
+    WriteText(text);
   }
   return 0;
 }
@@ -215,7 +226,7 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   for (int p = keyed ? 2 : 1; const BPair* pair = definition.get(p); ++p) {
     record.Add(TextOf(pair->one), TextOf(pair->two));
   }
-  const bool passed = record.Verify() == 1;
+  const bool passed = Verify(&record) == 1;
   const char* shown = cls == RDid ? region.get() : record.name();
   Written fate = passed ? kWhole : kRefused;
   ++place;
@@ -223,22 +234,24 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   if (passed) {
     CommandChecks check(checks ? checked + 1 : 0, journal);
     check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1, fname());
+    CheckCounts counts;
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
-    if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);
-    written += check.written;
-    leftout += check.left_out;
-    lines += check.lines;
-    doubt = check.in_doubt;
-    if (doubt) ReportInDoubt(cls, shown, check);
-    if (check.left_out > 0) fate = check.written > 0 ? kInPart : kComplete;
-    if (checks && check.written > 0) {
+    if (werr == 0) WriteText(RenderDefinition(record, checks ? &check : nullptr, packs, &counts));
+    written += counts.written;
+    leftout += counts.left_out;
+    lines += counts.lines;
+    doubt = counts.in_doubt;
+    if (doubt) ReportInDoubt(cls, shown, counts);
+    if (counts.left_out > 0) fate = counts.written > 0 ? kInPart : kComplete;
+    if (checks && counts.written > 0) {
       // The definition's number names what its checks use; the line after its
       // commands names it as the account does.
       std::string line;
       AppendFailureLine(++checked, ResTypeArr[cls], shown, &line);
       line.push_back('\n');
-      WriteOwnText(line);
+      ++lines;
+      WriteText(line);
     }
     progress::Count(progress::kWritten);
   }
@@ -255,9 +268,9 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   return fate;
 }
 
-void HumanFile::ReportInDoubt(int cls, const char* shown, const CommandChecks& Checks) {
+void HumanFile::ReportInDoubt(int cls, const char* shown, const CheckCounts& Counts) {
   std::string line = kJournalTag;
-  AppendFingerprint(Checks.doubt, &line);
+  AppendFingerprint(Counts.doubt, &line);
   Error.Report(
       " .... resource '%s' (%s) is in doubt: its tavoadd was running when the last run of the "
       "command file ended. Check whether the resource exists; if it does, append this line to "
@@ -267,11 +280,16 @@ void HumanFile::ReportInDoubt(int cls, const char* shown, const CommandChecks& C
 
 void HumanFile::WriteLine(const char* Line) {
   ++lines;
-  if (werr == 0) werr = ScriptWriteLine(hFile, Line);
+  if (werr != 0 || hFile == nullptr) return;
+  if (!NeedsEscape(Line)) {
+    werr = WriteLineAsIs(hFile, Line, std::strlen(Line));
+    return;
+  }
+  const std::string escaped = ScriptEscape(Line);
+  werr = WriteLineAsIs(hFile, escaped.data(), escaped.size());
 }
 
-void HumanFile::WriteOwnText(const std::string& Text) {
-  lines += static_cast<long>(std::count(Text.begin(), Text.end(), '\n'));
+void HumanFile::WriteText(const std::string& Text) {
   // As every line: no stream, nothing written.
   if (werr != 0 || hFile == nullptr) return;
   werr = ErrorOf([&] { return std::fwrite(Text.data(), 1, Text.size(), hFile) == Text.size(); });

@@ -442,3 +442,63 @@ void AppendFailureLine(int Definition, const char* Code, const char* Name, std::
   text.append(Name);
   AppendScriptEscaped(text.data(), text.size(), rLine, /*Always=*/true);
 }
+
+CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
+                          std::string* rText) {
+  CheckCounts counts;
+  const size_t from = rText->size();
+  const std::string& all = Lines.text();
+  Journal* const journal = Checks.journal();
+  size_t start = 0;
+  size_t line = 0;
+  long number = Checks.first_line();  // in the file, of the next line appended
+  auto command = Lines.commands().begin();
+  for (const size_t end : Lines.ends()) {
+    const char* text = all.data() + start;
+    const size_t length = end - 1 - start;
+    start = end;
+    if (command == Lines.commands().end() || *command != line++) {
+      AppendScriptEscaped(text, length, rText);
+      rText->push_back('\n');
+      ++number;
+      continue;
+    }
+    ++command;
+    // The fingerprint is taken of the line as the program's runtime reads it,
+    // before the interpreter's escapes.
+    Fingerprint print;
+    if (journal != nullptr) {
+      print = CommandFingerprint(text, length);
+      if (journal->Holds(print)) {
+        ++counts.left_out;
+        continue;
+      }
+    }
+    if (counts.written++ == 0) {
+      Checks.AppendProgress(rText);
+      ++number;
+    }
+    const bool add = length > 8 && std::strncmp(text, "tavoadd ", 8) == 0;
+    if (add && journal != nullptr) {
+      Checks.AppendStart(print, number + 1, rText);
+      ++number;
+      if (journal->InDoubt(print)) {
+        counts.in_doubt = true;
+        counts.doubt = print;
+      }
+    }
+    // Shown by no interpreter, whatever its ECHO.
+    rText->push_back('@');
+    AppendJoinEscaped(text, length, rText);
+    Checks.Append(journal != nullptr ? &print : nullptr, number, add ? "tavoadd" : "tavoupdate",
+                  rText);
+    rText->push_back('\n');
+    ++number;
+  }
+  if (counts.written == 0 && counts.left_out > 0) {
+    rText->resize(from);
+    number = Checks.first_line();
+  }
+  counts.lines = number - Checks.first_line();
+  return counts;
+}
