@@ -84,6 +84,9 @@ const char* const kStopped[] = {
 // number Sample shows.
 constexpr long kDefinitionLines = 80;
 
+// The longest class code and name that a failure line names whole.
+constexpr size_t kFailureName = 48;
+
 // The two halves of a journal append checked, kept in DEFSHIFT_D and
 // DEFSHIFT_E once the journal's name is known: the append of a line (the rest
 // of it follows), and DEFSHIFT_S cleared by an empty append to the journal,
@@ -332,7 +335,13 @@ void CommandChecks::Place(long Place, long Total, const char* Code, const char* 
   const std::string file = LastPart(CommandFile);
   const std::string counted =
       "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition_);
-  name_value_ = " " + Careted(shown_) + counted;
+  // A line is read within the interpreter's limit after its variables are
+  // expanded too, and a failure line holds the name twice: a long name (a
+  // region of up to 200 characters) is cut there; the progress line just
+  // before shows it whole.
+  const std::string named =
+      shown_.size() > kFailureName ? shown_.substr(0, kFailureName) + "..." : shown_;
+  name_value_ = " " + Careted(named) + counted;
   // Wine's interpreter expands a % that a variable's value holds once more:
   // the failure lines of such a name hold its text instead, where the line
   // stays within the interpreter's limit with it (Append). The interpreters of
@@ -342,7 +351,7 @@ void CommandChecks::Place(long Place, long Total, const char* Code, const char* 
   if (shown_.find('%') == std::string::npos && file.find('%') == std::string::npos) return;
   for (std::string* literal : {&add_literal_, &update_literal_}) {
     const std::string text =
-        FailedIn(file, literal == &add_literal_ ? "tavoadd" : "tavoupdate") + " " + shown_;
+        FailedIn(file, literal == &add_literal_ ? "tavoadd" : "tavoupdate") + " " + named;
     AppendScriptEscaped(text.data(), text.size(), literal, /*Always=*/true);
     literal->append(counted);
   }
