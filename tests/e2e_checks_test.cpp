@@ -348,6 +348,44 @@ void ExpectRunsOnWindowsNT4(const Lines& lines) {
   }
 }
 
+// The length of the longest line of a checked file once the interpreter has
+// put in the values of the variables it names: those set by the file (their
+// assignments read by the model, the journal's own name taken as it is), and
+// the journal's name with Folder characters of its folder before it.
+size_t LongestExpanded(const Lines& lines, size_t Folder) {
+  std::map<std::string, size_t> length;  // %NAME% -> the length of its value
+  size_t longest = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("@SET DEFSHIFT_J=", 0) == 0) length["%DEFSHIFT_J%"] = Folder + line.size() - 16;
+    size_t expanded = line.size();
+    for (const auto& [name, value] : length) {
+      for (size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + 1)) {
+        expanded += value - std::min(value, name.size());
+      }
+    }
+    longest = std::max(longest, expanded);
+    // The assignments the lines after this one expand.
+    for (const char* variable :
+         {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N", "DEFSHIFT_D", "DEFSHIFT_E"}) {
+      const std::string set = std::string("@SET ") + variable + "=";
+      if (line.rfind(set, 0) != 0) continue;
+      // The value as the line holds it, to its first & that the interpreter
+      // reads; its carets and %% count once.
+      size_t end = Unescaped(line, "& ");
+      std::string value =
+          line.substr(set.size(), end == std::string::npos ? end : end - set.size());
+      size_t n = 0;
+      for (size_t i = 0; i < value.size(); ++i, ++n) {
+        if (value[i] == '^' || (value[i] == '%' && i + 1 < value.size() && value[i + 1] == '%'))
+          ++i;
+      }
+      if (Has(value, "%DEFSHIFT_J%")) n += length["%DEFSHIFT_J%"] - 12;
+      length["%" + std::string(variable) + "%"] = n;
+    }
+  }
+  return longest;
+}
+
 // The checked and journaled files of the longest region keep every line
 // within the interpreter's limit, the checks and the line that names the
 // region definition included; so do those of names that hold every character
@@ -374,6 +412,9 @@ TEST_F(ChecksTest, LongestRegionFitsEveryCheckedLine) {
             recap = Handed(line.substr(NotePrefix(30).size()));
         }
         EXPECT_GE(kInterpreterLineLimit, longest);
+        // So too once the interpreter has put in the values of the variables a
+        // line names, with the journal in a folder of 120 characters.
+        EXPECT_GE(kInterpreterLineLimit, LongestExpanded(lines, 120)) << region;
         if (image[0] == 'O') {
           EXPECT_EQ("Failed: rd " + region, recap);
         }
