@@ -156,7 +156,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   codepage.NoteRegion(region.get());
   // The progress lines of a checked file count the definitions of every class.
   place = definitions = 0;
-  for (int i = 0; i < Forcfg::kClasses && i < LSTid; ++i) {
+  for (int i = 0; checks && i < Forcfg::kClasses && i < LSTid; ++i) {
     const ListLP stanza = OutputCfg->stanza(i);
     for (int d = 1; stanza.get(d) != nullptr; ++d) ++definitions;
   }
@@ -233,7 +233,7 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   bool doubt = false;
   if (passed) {
     CommandChecks check(checks ? checked + 1 : 0, journal);
-    check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1, fname());
+    if (checks) check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1, fname());
     CheckCounts counts;
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.

@@ -1,5 +1,7 @@
 #include "admsa_tran_check.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "admsa_tran_escape.h"
@@ -121,15 +123,21 @@ void HexDigits(const Fingerprint& Print, char* Digits) {
   }
 }
 
-// Text with a caret before every character that the interpreter reads outside
-// quotes, and its % as they are: the value of a variable that a line expands,
-// which then reads the carets and leaves the text.
+// Appends the Length bytes at Text with a caret before every character that
+// the interpreter reads outside quotes, and its % as they are: the value of a
+// variable that a line expands, which then reads the carets and leaves the
+// text.
+void AppendCareted(const char* Text, size_t Length, std::string* rOut) {
+  for (size_t i = 0; i < Length; ++i) {
+    if (std::strchr("^&|<>()\"", Text[i]) != nullptr) rOut->push_back('^');
+    rOut->push_back(Text[i]);
+  }
+}
+
+// Text as AppendCareted appends it.
 std::string Careted(const std::string& Text) {
   std::string careted;
-  for (const char c : Text) {
-    if (std::strchr("^&|<>()\"", c) != nullptr) careted.push_back('^');
-    careted.push_back(c);
-  }
+  AppendCareted(Text.data(), Text.size(), &careted);
   return careted;
 }
 
@@ -239,11 +247,24 @@ std::string LockName(const char* JournalFile, const char* CommandFile) {
 }
 
 std::string Grouped(long Number) {
-  std::string digits = std::to_string(Number);
-  for (size_t at = digits.size(); at > 3 && digits[at - 4] != '-'; at -= 3) {
-    digits.insert(at - 3, 1, ',');
-  }
-  return digits;
+  std::string grouped;
+  AppendGrouped(Number, &grouped);
+  return grouped;
+}
+
+void AppendGrouped(long Number, std::string* rOut) {
+  // Every command of a checked file names its line: no formatting call.
+  char digits[32];
+  char* p = digits + sizeof digits;
+  unsigned long n = Number < 0 ? 0ul - static_cast<unsigned long>(Number) : Number;
+  int count = 0;
+  do {
+    if (count++ % 3 == 0 && count > 1) *--p = ',';
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (Number < 0) *--p = '-';
+  rOut->append(p, static_cast<size_t>(digits + sizeof digits - p));
 }
 
 void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::string* rText) {
@@ -333,15 +354,19 @@ void CommandChecks::Place(long Place, long Total, const char* Code, const char* 
   shown_.append(Name);
   first_line_ = FirstLine;
   const std::string file = LastPart(CommandFile);
+  // The number as SET /A reads it: without groups.
   const std::string counted =
       "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition_);
   // A line is read within the interpreter's limit after its variables are
   // expanded too, and a failure line holds the name twice: a long name (a
   // region of up to 200 characters) is cut there; the progress line just
   // before shows it whole.
-  const std::string named =
-      shown_.size() > kFailureName ? shown_.substr(0, kFailureName) + "..." : shown_;
-  name_value_ = " " + Careted(named) + counted;
+  const size_t cut = std::min(shown_.size(), kFailureName);
+  name_value_.assign(1, ' ');
+  AppendCareted(shown_.data(), cut, &name_value_);
+  if (cut < shown_.size()) name_value_.append("...");
+  name_value_.append(counted);
+  const std::string named = shown_.substr(0, cut) + (cut < shown_.size() ? "..." : "");
   // Wine's interpreter expands a % that a variable's value holds once more:
   // the failure lines of such a name hold its text instead, where the line
   // stays within the interpreter's limit with it (Append). The interpreters of
@@ -364,17 +389,16 @@ void CommandChecks::AppendProgress(std::string* rText) const {
   AppendSet("DEFSHIFT_N", name_value_, rText);
   rText->append("& ");
   const long percent = total_ > 0 ? static_cast<long>(place_ * 100LL / total_) : 100;
-  std::string text = percent < 10 ? "[  " : percent < 100 ? "[ " : "[";
-  text.append(std::to_string(percent));
-  text.append("%] ");
-  text.append(Grouped(place_));
-  text.append(" of ");
-  text.append(Grouped(total_));
-  text.append("  ");
-  text.append(shown_);
-  // The text begins with '[', so that ECHO never takes it for ON, OFF or /?.
-  rText->append("ECHO ");
-  AppendScriptEscaped(text.data(), text.size(), rText, /*Always=*/true);
+  // The text begins with '[', so that ECHO never takes it for ON, OFF or /?;
+  // its % is doubled, as the name's characters are escaped.
+  rText->append(percent < 10 ? "ECHO [  " : percent < 100 ? "ECHO [ " : "ECHO [");
+  AppendGrouped(percent, rText);
+  rText->append("%%] ");
+  AppendGrouped(place_, rText);
+  rText->append(" of ");
+  AppendGrouped(total_, rText);
+  rText->append("  ");
+  AppendScriptEscaped(shown_.data(), shown_.size(), rText, /*Always=*/true);
   rText->push_back('\n');
 }
 
@@ -405,7 +429,8 @@ void CommandChecks::Append(const Fingerprint* Print, long Line, const char* Prog
 
 void CommandChecks::AppendCheck(const Fingerprint* Print, long Line, const std::string& Tail,
                                 std::string* rLine) {
-  const std::string line = Grouped(Line);
+  std::string line;
+  AppendGrouped(Line, &line);
   // Failed above 0, passed at 0, failed below 0: the failure line, which the
   // tail ends by counting the failure and noting the definition.
   const auto failed = [&] {

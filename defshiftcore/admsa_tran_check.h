@@ -107,6 +107,8 @@ void AppendCheckTrailer(const char* CommandFile, long Commands, bool Journaled, 
 
 // A line number as the file shows it, in groups of three digits: 1,234.
 std::string Grouped(long Number);
+// Appends Grouped(Number) to *rOut.
+void AppendGrouped(long Number, std::string* rOut);
 
 // What a checked file adds to the commands of one definition, and what became
 // of them.
