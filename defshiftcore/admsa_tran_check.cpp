@@ -99,6 +99,21 @@ const char kAppendChecked[] =
     "@SET DEFSHIFT_E=^>^>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=^& IF DEFINED DEFSHIFT_S GOTO "
     "DEFSHIFT_STOP\n";
 
+// The parts of a command's check that are the same on every line, kept in
+// variables: its status tested and the start of the failure line (DEFSHIFT_I),
+// then, after the failure line's number and text, the test of a status below 0
+// and its failure line (DEFSHIFT_Q); journaled, the test of status 0 and the
+// line noted (DEFSHIFT_P) and, after the fingerprint's append, its check, and
+// the failure line of a status below 0 (DEFSHIFT_R). The check of a line reads
+// as one, once they are put in.
+const char kCheckParts[] = "@SET DEFSHIFT_I=IF ERRORLEVEL 1 ^(ECHO Failed at line\n";
+const char kCheckPartsChecked[] =
+    "@SET DEFSHIFT_Q=^) ELSE IF NOT ERRORLEVEL 0 ^(ECHO Failed at line\n";
+const char kCheckPartsJournaled[] =
+    "@SET DEFSHIFT_P=^) ELSE IF ERRORLEVEL 0 ^(SET DEFSHIFT_W=\n"
+    "@SET DEFSHIFT_R=^>^>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=^& IF DEFINED DEFSHIFT_S GOTO "
+    "DEFSHIFT_STOP^) ELSE ^(ECHO Failed at line\n";
+
 // A journal append checked: what DEFSHIFT_S owes is set first (Owed, or the
 // fingerprint), the line Text and Digits appended, then the check.
 void AppendJournalLine(const std::string& Line, const char* Owed, const char* Text,
@@ -292,12 +307,15 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
   rText->append("\n@");
   AppendSet("DEFSHIFT_U", FailedIn(file, "tavoupdate"), rText);
   rText->append("\n@SET DEFSHIFT_N=\n");
+  rText->append(kCheckParts);
+  if (JournalFile == nullptr) rText->append(kCheckPartsChecked);
   if (JournalFile != nullptr) {
     AppendFileVariable("DEFSHIFT_J", journal, rText);
     AppendFileVariable("DEFSHIFT_K", LockName(JournalFile, CommandFile), rText);
     rText->append("@SET DEFSHIFT_W=\n@SET DEFSHIFT_S=\n");
     rText->append(kAppendLine);
     rText->append(kAppendChecked);
+    rText->append(kCheckPartsJournaled);
     AppendLines(kLocked, rText);
     AppendLines(kStatusOne, rText);
     rText->append(":DEFSHIFT_LOCK_TAKEN\n");
@@ -431,26 +449,27 @@ void CommandChecks::AppendCheck(const Fingerprint* Print, long Line, const std::
                                 std::string* rLine) {
   std::string line;
   AppendGrouped(Line, &line);
-  // Failed above 0, passed at 0, failed below 0: the failure line, which the
-  // tail ends by counting the failure and noting the definition.
-  const auto failed = [&] {
-    rLine->append("(ECHO Failed at line ");
-    rLine->append(line);
-    rLine->append(Tail);
-    rLine->push_back(')');
-  };
-  rLine->append(" & IF ERRORLEVEL 1 ");
-  failed();
+  // Failed above 0, passed at 0, failed below 0; the tail of the failure line
+  // counts the failure and notes the definition (kCheckParts).
+  rLine->append(" & %DEFSHIFT_I% ");
+  rLine->append(line);
+  rLine->append(Tail);
   if (Print != nullptr) {
     char digits[kFingerprintDigits];
     HexDigits(*Print, digits);
-    rLine->append(" ELSE IF ERRORLEVEL 0 (");
-    AppendJournalLine(line, nullptr, "", digits, rLine);
-    rLine->append(") ELSE ");
+    rLine->append("%DEFSHIFT_P%");
+    rLine->append(line);
+    rLine->append("& SET DEFSHIFT_S=");
+    rLine->append(digits, kFingerprintDigits);
+    rLine->append("& %DEFSHIFT_D% ");
+    rLine->append(digits, kFingerprintDigits);
+    rLine->append("& %DEFSHIFT_R% ");
   } else {
-    rLine->append(" ELSE IF NOT ERRORLEVEL 0 ");
+    rLine->append("%DEFSHIFT_Q% ");
   }
-  failed();
+  rLine->append(line);
+  rLine->append(Tail);
+  rLine->push_back(')');
 }
 
 std::string CommandChecks::Sample() const {

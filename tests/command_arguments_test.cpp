@@ -230,7 +230,7 @@ TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
         // The check, of the sample's length but for the '@' it stands for.
         const std::string last = lines.back().substr(lines.back().rfind(" D=1"));
         EXPECT_EQ(with != nullptr ? 4 + check.size() - 1 : 4, last.size()) << last;
-        EXPECT_EQ(with != nullptr, last.find(" & IF ERRORLEVEL 1 (") == 4) << last;
+        EXPECT_EQ(with != nullptr, last.find(" & %DEFSHIFT_I% ") == 4) << last;
       }
     }
   }
@@ -306,9 +306,9 @@ TEST(CheckedLinesTest, JournalLeavesOutTheCommandsItHoldsAndCountsThem) {
   EXPECT_EQ("@REM before", written[0]);
   EXPECT_EQ("@REM P1:", written[1]);
   EXPECT_EQ(0u, written[2].rfind("@SET DEFSHIFT_N=", 0)) << written[2];
-  EXPECT_EQ(0u, written[3].rfind("@tavoupdate -c pd -r R -P P1 A=^(1^) & IF ERRORLEVEL 1 (", 0))
+  EXPECT_EQ(0u, written[3].rfind("@tavoupdate -c pd -r R -P P1 A=^(1^) & %DEFSHIFT_I% ", 0))
       << written[3];
-  EXPECT_EQ(0u, written[4].rfind("@tavoupdate -c pd -r R -P P1 B=%%x%% & IF ERRORLEVEL 1 (", 0))
+  EXPECT_EQ(0u, written[4].rfind("@tavoupdate -c pd -r R -P P1 B=%%x%% & %DEFSHIFT_I% ", 0))
       << written[4];
   for (size_t l = 3; l < 5; ++l) {
     std::string appended = "%DEFSHIFT_D% ";

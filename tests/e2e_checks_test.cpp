@@ -35,7 +35,7 @@ using Lines = std::vector<std::string>;
 const char kSample[] = SAMPLES_DIR "/ordentry.desc";
 // Where the check of a command line begins: the escaped command never holds a
 // bare &.
-const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
+const char kCheckStart[] = " & %DEFSHIFT_I% ";
 const char kCountEnd[] = " tavoadd/tavoupdate commands failed";
 
 // Names and descriptions that hold every character the interpreter treats
@@ -234,12 +234,12 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   // The values the header gives the names of the failure lines.
   std::map<std::string, std::string> values;
   for (size_t h = header; h < c; ++h) {
-    for (const char* variable : {"DEFSHIFT_A", "DEFSHIFT_U"}) {
+    for (const char* variable : {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_I", "DEFSHIFT_Q"}) {
       if (checked[h].rfind(std::string("@SET ") + variable + "=", 0) == 0)
         values[variable] = Assigned(checked[h].substr(1));
     }
   }
-  ASSERT_EQ(2u, values.size());
+  ASSERT_EQ(4u, values.size());
 
   int definition = 0;
   Lines recap;
@@ -273,13 +273,13 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
     // The check, as it fails above 0 and below, prints the failure line that
     // names the line's own number, the program and the definition, counts the
     // failure and notes the definition.
-    const size_t otherwise = line.find(" ELSE IF NOT ERRORLEVEL 0 ", check);
-    ASSERT_NE(std::string::npos, otherwise) << line;
-    const std::string failed = line.substr(check + 19, otherwise - check - 19);
-    EXPECT_EQ(" & IF ERRORLEVEL 1 " + failed + " ELSE IF NOT ERRORLEVEL 0 " + failed,
-              line.substr(check));
+    const std::string expanded = Expanded(line.substr(check), values);
+    const size_t otherwise = expanded.find(" ELSE IF NOT ERRORLEVEL 0 ");
+    ASSERT_NE(std::string::npos, otherwise) << expanded;
+    const std::string failed = expanded.substr(19, otherwise - 19);
+    EXPECT_EQ(" & IF ERRORLEVEL 1 " + failed + " ELSE IF NOT ERRORLEVEL 0 " + failed, expanded);
     ASSERT_TRUE(failed.size() > 2 && failed[0] == '(' && failed.back() == ')') << failed;
-    const std::string run = Expanded(failed.substr(1, failed.size() - 2), values);
+    const std::string run = failed.substr(1, failed.size() - 2);
     const std::string counted = "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
     const size_t count = run.rfind(counted);
     ASSERT_NE(std::string::npos, count) << run;
@@ -315,10 +315,10 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
 // failures.
 void ExpectRunsOnWindowsNT4(const Lines& lines) {
   const char* const newer[] = {"EXIT /B", "SETLOCAL ", "DELAYEDEXPANSION", "SET /P", "%~"};
-  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_A",
-                                   "DEFSHIFT_U",      "DEFSHIFT_N",  "DEFSHIFT_J", "DEFSHIFT_K",
-                                   "DEFSHIFT_W",      "DEFSHIFT_S",  "DEFSHIFT_D", "DEFSHIFT_E",
-                                   "ERRORLEVEL"};
+  const std::string variables[] = {
+      "DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N",
+      "DEFSHIFT_J",      "DEFSHIFT_K",  "DEFSHIFT_W", "DEFSHIFT_S", "DEFSHIFT_D", "DEFSHIFT_E",
+      "DEFSHIFT_I",      "DEFSHIFT_Q",  "DEFSHIFT_P", "DEFSHIFT_R", "ERRORLEVEL"};
   for (const std::string& whole : lines) {
     if (whole.rfind("@REM", 0) == 0) continue;
     // The file's own part of the line: the values of a command or a name may
@@ -366,7 +366,8 @@ size_t LongestExpanded(const Lines& lines, size_t Folder) {
     longest = std::max(longest, expanded);
     // The assignments the lines after this one expand.
     for (const char* variable :
-         {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N", "DEFSHIFT_D", "DEFSHIFT_E"}) {
+         {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N", "DEFSHIFT_D", "DEFSHIFT_E", "DEFSHIFT_I",
+          "DEFSHIFT_Q", "DEFSHIFT_P", "DEFSHIFT_R"}) {
       const std::string set = std::string("@SET ") + variable + "=";
       if (line.rfind(set, 0) != 0) continue;
       // The value as the line holds it, to its first & that the interpreter

@@ -21,7 +21,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const char kSample[] = SAMPLES_DIR "/ordentry.desc";
-const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
+const char kCheckStart[] = " & %DEFSHIFT_I% ";
 // How a check appends a line to the journal: DEFSHIFT_D holds the append of
 // "DSJ1", which the fingerprint follows.
 const std::string kJournalEcho = "& %DEFSHIFT_D% ";
