@@ -46,11 +46,16 @@
 //
 // The file sets the same variables whatever it runs into, all under the prefix
 // DEFSHIFT_: FAILED (the count of failed commands), FD (the number of the last
-// definition with a failed command), L (the failure list), C (the command
-// file's name) and N (the definition running) and, journaled, J (the journal),
-// K (the lock), W (the line of the command whose append is checked) and S (what
-// that append owes). The names of the definitions with a failed command go to
-// the failure list, a file beside the command file named after it (ending in
+// definition with a failed command), L (the failure list), A and U (the
+// failure line's text for a tavoadd and a tavoupdate: the command file's name
+// and the program), N (the definition running, and how its failures count),
+// I and Q (the parts of a check that are the same on every line) and,
+// journaled, J (the journal), K (the lock), D and E (the append of a journal
+// line and its check), P and R (in place of Q), W (the line of the command
+// whose append is checked) and S (what that append owes). A line's check
+// reads as it runs once these are put in (the interpreter expands a line
+// before it reads it, and the value is not expanded again). The names of the definitions with a
+// failed command go to the failure list, a file beside the command file named after it (ending in
 // .failed instead of its extension), which the file empties when it starts and
 // types at its end; the journal and the lock are beside the command file too.
 // On Windows NT 4.0, which cannot tell the folder of a running command file,
@@ -59,7 +64,7 @@
 // The interpreter acts on these lines, so none of them carries a byte of a
 // definition or of the command line as it stands: the names of the files are
 // written escaped, and so are the texts that name a definition; the values of
-// C and N are kept with their carets, so that a line that expands them prints
+// A, U and N are kept with their carets, so that a line that expands them prints
 // them exactly, within parentheses too. No line of the file but the labels of
 // the header and the trailer begins with ':', so no definition can make a
 // label of its own.
