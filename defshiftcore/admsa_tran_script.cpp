@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "admsa_account.h"
+#include "admsa_codepage_map.h"
 #include "admsa_errs.h"
 #include "admsa_journal.h"
 #include "admsa_supp_text.h"
@@ -387,6 +388,18 @@ bool AttrToScript::HoldsOutsideAscii() const {
     if (Attributes[i].kinds & kHoldsHigh) return true;
   }
   return false;
+}
+
+void AttrToScript::Recode(const CodePageMap& Map, CodePageLoss* rLoss) {
+  if (!InitOk) return;
+  Map.Convert(RegionName, std::strlen(RegionName), "region", rLoss);
+  Map.Convert(ResourceName, std::strlen(ResourceName), "name", rLoss);
+  for (int i = 0; i < iResourceAttributes; ++i) {
+    Attribute& attr = Attributes[i];
+    if ((attr.kinds & kHoldsHigh) == 0) continue;
+    Map.ConvertAttribute(attr.text, attr.length, rLoss);
+    attr.kinds = TextKinds(attr.text, attr.length);
+  }
 }
 
 int AttrToScript::VerifyWD() {

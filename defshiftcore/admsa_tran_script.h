@@ -11,7 +11,9 @@
 #include "admsa_arena.h"
 #include "admsa_errs.h"
 
+class CodePageMap;
 class CommandChecks;
+struct CodePageLoss;
 
 // The transactions that the earlier release supplied with its own system, four
 // characters each, ended by a null entry. Definitions of these are not migrated.
@@ -94,6 +96,12 @@ class AttrToScript {
   // Whether the name or an attribute holds a byte from 128 to 255, which the
   // command file carries as it is, in no code page of its own.
   bool HoldsOutsideAscii() const;
+  // Writes the region, the name and every attribute text of the record for the
+  // console's code page, in place, as Map converts them (admsa_codepage_map.h);
+  // *rLoss gets the characters that could not be carried. Called once Verify
+  // has passed the definition, so that the report names it as the control
+  // file does; the lengths stay.
+  void Recode(const CodePageMap& Map, CodePageLoss* rLoss);
 
  private:
   // Stores a copy of the whole attribute text Attr, without its trailing blanks;

@@ -32,8 +32,11 @@ struct AdmSAMigrationData {
                      // 16 account file, 32 the command file checks its commands,
                      // 64 journaled command file (implies 32)
                      // 128 the tavoupdate commands carry as many attributes as fit
+                     // 256 texts written for the console's code page
   char* acctf;       // account file to write; read only when Options has 16
   char* jnlf;        // journal of the command file; read only when Options has 64
+  char* codepages;   // "ConsoleCodePage[:ControlFileCodePage]" or "OEM"; read only
+                     // when Options has 256
 };
 
 extern "C" {
