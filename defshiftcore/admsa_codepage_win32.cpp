@@ -28,12 +28,11 @@ bool Usable(unsigned Page, std::string* rWhy) {
   }
   char ascii[0x7F - 0x20];
   WCHAR wide[sizeof ascii];
-  for (size_t i = 0; i < sizeof ascii; ++i) ascii[i] = static_cast<char>(0x20 + i);
-  int n = MultiByteToWideChar(Page, 0, ascii, sizeof ascii, wide, sizeof ascii);
-  for (int i = 0; i < n; ++i) {
-    if (wide[i] != static_cast<WCHAR>(0x20 + i)) n = 0;
-  }
-  if (n != static_cast<int>(sizeof ascii)) {
+  const int count = static_cast<int>(sizeof ascii);
+  for (int i = 0; i < count; ++i) ascii[i] = static_cast<char>(0x20 + i);
+  bool same = MultiByteToWideChar(Page, 0, ascii, count, wide, count) == count;
+  for (int i = 0; same && i < count; ++i) same = wide[i] == static_cast<WCHAR>(0x20 + i);
+  if (!same) {
     *rWhy = "it does not hold the printable ASCII characters as ASCII";
     return false;
   }
