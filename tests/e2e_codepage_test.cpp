@@ -17,14 +17,13 @@
 #include "admsa_codepage_map.h"
 #include "support/argument_model.h"
 #include "support/capture.h"
+#include "support/code_pages.h"
 #include "support/interpreter_model.h"
 #include "support/run_program.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#else
-#include <iconv.h>
 #endif
 
 namespace {
@@ -34,35 +33,6 @@ using Lines = std::vector<std::string>;
 // The bytes of code page 1252 that stand for no character.
 bool Undefined1252(unsigned b) {
   return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
-}
-
-// The control file's byte (code page 1252) for the byte Byte of the console's
-// code page Console, asked of the platform apart from defshift; -1 for none.
-int BackTo1252(unsigned Console, unsigned char Byte) {
-#if defined(_WIN32)
-  WCHAR wide;
-  char out;
-  BOOL defaulted = FALSE;
-  const char in = static_cast<char>(Byte);
-  if (MultiByteToWideChar(Console, 0, &in, 1, &wide, 1) != 1) return -1;
-  if (WideCharToMultiByte(1252, 0, &wide, 1, &out, 1, nullptr, &defaulted) != 1 || defaulted) {
-    return -1;
-  }
-  return static_cast<unsigned char>(out);
-#else
-  const std::string from = "CP" + std::to_string(Console);
-  iconv_t cd = iconv_open("CP1252", from.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return -1;
-  char in = static_cast<char>(Byte);
-  char out[4];
-  char* ip = &in;
-  char* op = out;
-  size_t il = 1;
-  size_t ol = sizeof out;
-  const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && op - out == 1;
-  iconv_close(cd);
-  return ok ? static_cast<unsigned char>(out[0]) : -1;
-#endif
 }
 
 // Text of the console's code page Console as the programs receive it, in the
