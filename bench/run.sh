@@ -14,7 +14,7 @@
 # with the attributes packed (-p), whose command file must differ only in its
 # tavoupdate lines; a line each for the command files of the plain and the
 # packed run gives their definitions, commands, commands a definition and size.
-# A fourth, "codepage", is the run with the texts written for the console's code
+# A fourth, "console", is the run with the texts written for the console's code
 # page (-c 850:1252), with a line of its ratios to the run without; the images'
 # texts are ASCII, so its command file must be the same.
 #
@@ -107,8 +107,8 @@ commands_lines() {
 status=0
 declare -A wall
 mix=""
-builds=(after account packed codepage)
-[ -n "$BEFORE" ] && builds=(before after account packed codepage)
+builds=(after account packed console)
+[ -n "$BEFORE" ] && builds=(before after account packed console)
 printf '%-10s %-7s %9s %11s %9s %13s %13s\n' records build "wall s" "us/record" "cpu s" \
   "peak RSS MB" "RSS B/record"
 for n in $SIZES; do
@@ -129,7 +129,7 @@ for n in $SIZES; do
       options=""
       [ "$b" = account ] && with_account=1 && options="-a out.csv"
       [ "$b" = packed ] && options="-p"
-      [ "$b" = codepage ] && options="-c 850:1252"
+      [ "$b" = console ] && options="-c 850:1252"
       mkdir -p "$dir/$b"
       read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder" "$options") || true
       if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/$b/out.log" 2>/dev/null ||
@@ -152,7 +152,7 @@ for n in $SIZES; do
     echo "bench: the command file of $n records differs with the account; see $dir" >&2
     status=1
   fi
-  if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd") <(masked "$dir/codepage/out.cmd"); then
+  if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd") <(masked "$dir/console/out.cmd"); then
     echo "bench: the command file of $n records differs with -c; see $dir" >&2
     status=1
   fi
@@ -171,10 +171,10 @@ for n in $SIZES; do
     row "$n" "$label" "${best[$b]}"
   done
   read -r s0 r0 c0 <<<"${best[after]}"
-  for b in account codepage; do
+  for b in account console; do
     read -r s1 r1 c1 <<<"${best[$b]}"
     label=acc/no
-    [ "$b" = codepage ] && label=cp/no
+    [ "$b" = console ] && label=con/no
     awk -v n="$n" -v l="$label" -v s1="$s1" -v s0="$s0" -v c1="$c1" -v c0="$c0" -v r1="$r1" \
       -v r0="$r0" 'BEGIN {
       printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, l, (s0 > 0 ? s1 / s0 : 0), "",
