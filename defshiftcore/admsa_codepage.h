@@ -39,7 +39,6 @@ class CodePageNotes {
   void Report(bool Commands) const;
 
   uint32_t count() const { return count_; }
-  uint32_t losses() const { return losses_; }
 
  private:
   uint32_t count_ = 0;
