@@ -96,19 +96,8 @@ namespace {
 
 const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 
-// The option bit of AdmSAMigrationData::acctf.
-constexpr uint32_t kAccountOption = 16;
-// The option bit of the checked command file.
-constexpr uint32_t kCheckOption = 32;
-// The option bit of AdmSAMigrationData::jnlf, the journal of a journaled file.
-constexpr uint32_t kJournalOption = 64;
-// The option bit of the packed attributes.
-constexpr uint32_t kPackOption = 128;
-// The option bit of AdmSAMigrationData::codepages.
-constexpr uint32_t kCodePageOption = 256;
-
 const char* JournalOf(const AdmSAMigrationData* md) {
-  return (md->Options & kJournalOption) != 0 ? md->jnlf : nullptr;
+  return (md->Options & kJournalBit) != 0 ? md->jnlf : nullptr;
 }
 
 // Reads the journal Name into *rJournal and logs what it holds; 0, or -1 after
@@ -185,10 +174,10 @@ bool Carried(const CodePageMap& Map, const char* Text, const char* What) {
 // or the interpreter itself reads cannot be carried into the console's code
 // page: the region, and the names of the files that a checked file opens.
 bool CodePagesUsable(const AdmSAMigrationData* md, CodePageMap* rMap) {
-  if ((md->Options & kCodePageOption) == 0) return true;
+  if ((md->Options & kCodePageBit) == 0) return true;
   if (rMap->Open(md->codepages) != 0) return false;
   if (md->region != nullptr && !Carried(*rMap, md->region, "Region")) return false;
-  if ((md->Options & (kCheckOption | kJournalOption)) == 0) return true;
+  if ((md->Options & (kCheckBit | kJournalBit)) == 0) return true;
   if (md->outf != nullptr && !Carried(*rMap, LastPart(md->outf).c_str(), "Command file name")) {
     return false;
   }
@@ -197,7 +186,7 @@ bool CodePagesUsable(const AdmSAMigrationData* md, CodePageMap* rMap) {
 }
 
 // The run of transmain once the log is open; its result.
-int Run(const AdmSAMigrationData* md, Conversion* conversion) {
+int MigrateOpened(const AdmSAMigrationData* md, Conversion* conversion) {
   // Read before anything else: a journal that cannot be read fails the run
   // before any file is touched.
   Journal journal;
@@ -213,7 +202,7 @@ int Run(const AdmSAMigrationData* md, Conversion* conversion) {
   // The account is started before anything is read, so that its rows go out as
   // the run decides them.
   Account account;
-  if ((md->Options & kAccountOption) != 0 && md->acctf != nullptr) {
+  if ((md->Options & kAccountBit) != 0 && md->acctf != nullptr) {
     const int error = account.Open(md->acctf);
     if (error != 0) {
       Error.ReportFailure(error, 1, md->acctf, error);
@@ -259,20 +248,20 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   // Manager seems to offer nothing: a stand-in may be found before the site's.
   Error.Report("Source file: %s\n%s\nOutput file: %s\nRegion: %s", Shown(md->inf),
                ClientLibraryLine(FindClientLibrary()).c_str(), Shown(md->outf), Shown(md->region));
-  if ((md->Options & (kCheckOption | kJournalOption)) != 0) {
+  if ((md->Options & (kCheckBit | kJournalBit)) != 0) {
     conversion.checks = true;
     Error.Report(
         "Commands checked: at its end the command file names the definitions whose tavoadd or "
         "tavoupdate commands failed, and ends with exit status 1 if any did");
   }
-  if ((md->Options & kPackOption) != 0) {
+  if ((md->Options & kPackBit) != 0) {
     conversion.packs = true;
     Error.Report(
         "Attributes packed: each tavoupdate command carries as many of its definition's "
         "attributes as fit in a line of %zu characters",
         kPackedLineLimit);
   }
-  if ((md->Options & kCodePageOption) != 0) {
+  if ((md->Options & kCodePageBit) != 0) {
     conversion.codepage = &codepage;
     Error.Report(
         "Texts written for the console's code page %u from the control file's code page %u",
@@ -281,7 +270,7 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   // From before the first temporary file to after the report: an interruption
   // takes the temporary files with it.
   CatchInterruptions();
-  const int rc = Run(md, &conversion);
+  const int rc = MigrateOpened(md, &conversion);
   ReleaseInterruptions();
   return rc;
 }
