@@ -34,6 +34,8 @@ enum Fate : uint16_t {
   kFateOutsideAscii = 1u << 11,        // a text holds bytes 128 to 255
   kFateJournaled = 1u << 12,           // every command of it is in the journal: nothing
                                        // written, complete from an earlier run
+  kFateUnmappedCharacter = 1u << 13,   // a character the console's code page does not
+                                       // hold, written as '?' (defshift -c)
 };
 // The bits that note something of a definition without changing it: they give
 // a reason, but a definition with no other is still migrated.

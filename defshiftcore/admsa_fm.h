@@ -140,6 +140,12 @@ class HumanFile : public FMFile {
   // From now on the tavoupdate lines of each definition carry as many of its
   // attributes as fit a line (RenderDefinition with Pack).
   void setpacking(bool p) { packs = p; }
+  // From the next openoutfile on, every text of the file that comes from the
+  // control file or the command line is written for the console's code page
+  // by Map (not owned; it must outlive the store), or as it is when Map is
+  // null. The report and the account keep naming the definitions as the
+  // control file holds them.
+  void setcodepage(const CodePageMap* Map);
 
  private:
   // What became of a definition.
@@ -188,6 +194,8 @@ class HumanFile : public FMFile {
   bool packs;               // the attributes are packed (setpacking)
   // The definitions written with bytes outside ASCII.
   CodePageNotes codepage;
+  const CodePageMap* map;  // the console's code page (setcodepage), or null
+  std::string fileregion;  // the region as the file holds it, while map is set
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_
