@@ -14,6 +14,9 @@
 # with the attributes packed (-p), whose command file must differ only in its
 # tavoupdate lines; a line each for the command files of the plain and the
 # packed run gives their definitions, commands, commands a definition and size.
+# A fourth, "console", is the run with the texts written for the console's code
+# page (-c 850:1252), with a line of its ratios to the run without; the images'
+# texts are ASCII, so its command file must be the same.
 #
 # BEFORE (or BENCH_BEFORE), a second build folder, is measured beside BUILD on the
 # same images, the runs of the two taking turns so that both see the same load of
@@ -104,8 +107,8 @@ commands_lines() {
 status=0
 declare -A wall
 mix=""
-builds=(after account packed)
-[ -n "$BEFORE" ] && builds=(before after account packed)
+builds=(after account packed console)
+[ -n "$BEFORE" ] && builds=(before after account packed console)
 printf '%-10s %-7s %9s %11s %9s %13s %13s\n' records build "wall s" "us/record" "cpu s" \
   "peak RSS MB" "RSS B/record"
 for n in $SIZES; do
@@ -126,6 +129,7 @@ for n in $SIZES; do
       options=""
       [ "$b" = account ] && with_account=1 && options="-a out.csv"
       [ "$b" = packed ] && options="-p"
+      [ "$b" = console ] && options="-c 850:1252"
       mkdir -p "$dir/$b"
       read -r seconds rss_kb code cpu < <(migrate "$dir/$b" "$folder" "$options") || true
       if [ "$code" != 0 ] || ! grep -q 'report ended' "$dir/$b/out.log" 2>/dev/null ||
@@ -148,6 +152,10 @@ for n in $SIZES; do
     echo "bench: the command file of $n records differs with the account; see $dir" >&2
     status=1
   fi
+  if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd") <(masked "$dir/console/out.cmd"); then
+    echo "bench: the command file of $n records differs with -c; see $dir" >&2
+    status=1
+  fi
   if [ "$failed" = 0 ] && ! cmp -s <(masked "$dir/after/out.cmd" | grep -v '^tavoupdate ') \
     <(masked "$dir/packed/out.cmd" | grep -v '^tavoupdate '); then
     echo "bench: the packed command file of $n records differs in more than its tavoupdate lines; see $dir" >&2
@@ -162,12 +170,17 @@ for n in $SIZES; do
     [ -n "$BEFORE" ] || [ "$b" != after ] || label=-
     row "$n" "$label" "${best[$b]}"
   done
-  read -r s1 r1 c1 <<<"${best[account]}"
   read -r s0 r0 c0 <<<"${best[after]}"
-  awk -v n="$n" -v s1="$s1" -v s0="$s0" -v c1="$c1" -v c0="$c0" -v r1="$r1" -v r0="$r0" 'BEGIN {
-    printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, "acc/no", (s0 > 0 ? s1 / s0 : 0), "",
-      (c0 > 0 ? c1 / c0 : 0), (r0 > 0 ? r1 / r0 : 0), ""
-  }' 
+  for b in account console; do
+    read -r s1 r1 c1 <<<"${best[$b]}"
+    label=acc/no
+    [ "$b" = console ] && label=con/no
+    awk -v n="$n" -v l="$label" -v s1="$s1" -v s0="$s0" -v c1="$c1" -v c0="$c0" -v r1="$r1" \
+      -v r0="$r0" 'BEGIN {
+      printf "%-10d %-7s %9.2f %11s %9.2f %13.2f %13s\n", n, l, (s0 > 0 ? s1 / s0 : 0), "",
+        (c0 > 0 ? c1 / c0 : 0), (r0 > 0 ? r1 / r0 : 0), ""
+    }'
+  done
   printf '%s\n' "$commands"
   wall[$n]=${best[after]%% *}
   if [ -n "$BEFORE" ]; then

@@ -52,7 +52,7 @@ void Help() {
   std::printf("Usage:\n");
   std::printf(
       "\tdefshift -i SourceFile -r Region [-o OutputFile] [-a AccountFile] [-e] [-j JournalFile] "
-      "[-p] [-l [LogFile]]] \n");
+      "[-p] [-c ConsoleCodePage[:ControlFileCodePage]] [-l [LogFile]]] \n");
   std::printf("where:\n");
   std::printf("\tSourceFile\tis the name of the QVBCTFTB control file that you\n");
   std::printf("\t          \twish to migrate. NB: Do not include either path or file extension.\n");
@@ -75,6 +75,13 @@ void Help() {
   std::printf("\t          \tin a line, so that the command file starts fewer programs.\n");
   std::printf("\t          \tIt needs a tavoupdate that takes several attributes, as\n");
   std::printf("\t          \tthe one of %s does.\n", NewTAVOName);
+  std::printf("\tConsoleCodePage\tis the code page of the console that will run the command\n");
+  std::printf("\t          \tfile (437, 850, 852, ...; CHCP shows it): texts outside ASCII\n");
+  std::printf("\t          \tare written for it, so that tavoadd and tavoupdate receive\n");
+  std::printf("\t          \tthem as the control file holds them, in ControlFileCodePage\n");
+  std::printf("\t          \t(by default the machine's Windows code page, or 1252 where\n");
+  std::printf("\t          \tthere is none). On Windows, -c OEM takes the machine's own\n");
+  std::printf("\t          \tconsole and Windows code pages.\n");
   std::printf("\tLogFile   \tis the name of a file in which to log messages.\n");
   std::printf("\t          \tIf omitted, messages are logged to the console.\n");
   std::printf("\t          \tIf the flag is specified without a filename, messages\n");
@@ -195,6 +202,7 @@ struct RequestTexts {
     std::free(md->region);
     std::free(md->acctf);
     std::free(md->jnlf);
+    std::free(md->codepages);
   }
 };
 
@@ -233,6 +241,7 @@ const Option kOptions[] = {
   {"eE",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kCheckBit},
   {"jJ",     nullptr,      kValueOption,   &AdmSAMigrationData::jnlf,    "journal file", kJournalBit},
   {"pP",     nullptr,      kFlagOption,    nullptr,                      nullptr,        kPackBit},
+  {"cC",     nullptr,      kValueOption,   &AdmSAMigrationData::codepages, "code pages", kCodePageBit},
 };
 // clang-format on
 

@@ -32,6 +32,7 @@ const FateCode kFateCodes[] = {
   {kFateShortRecord,         "short-record"},
   {kFateOutsideAscii,        "non-ascii"},
   {kFateJournaled,           "journaled"},
+  {kFateUnmappedCharacter,   "unmapped-character"},
   {kFateInDoubt,             "in-doubt"},
 };
 

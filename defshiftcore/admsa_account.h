@@ -34,7 +34,9 @@ enum Fate : uint16_t {
   kFateOutsideAscii = 1u << 11,        // a text holds bytes 128 to 255
   kFateJournaled = 1u << 12,           // every command of it is in the journal: nothing
                                        // written, complete from an earlier run
-  kFateInDoubt = 1u << 13,             // its tavoadd was running when the last run of the
+  kFateUnmappedCharacter = 1u << 13,   // a character the console's code page does not
+                                       // hold, written as '?' (defshift -c)
+  kFateInDoubt = 1u << 14,             // its tavoadd was running when the last run of the
                                        // journaled file ended: it may exist already
 };
 // The bits that note something of a definition without changing it: they give

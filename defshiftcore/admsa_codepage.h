@@ -1,15 +1,19 @@
 // The definitions written to the command file whose texts hold bytes outside
-// ASCII (128 to 255). Such bytes are written as they are: the command file has
-// no code page of its own, and tavoadd and tavoupdate read them through the code
-// page of the console that runs it, which need not be the one the earlier
-// release's tools wrote them in. The report names these definitions once, after
-// the last class, so that they are checked before a whole region is run; and a
-// region typed with such bytes, which every command carries.
+// ASCII (128 to 255). Without a CodePageMap such bytes are written as they are:
+// the command file has no code page of its own, and tavoadd and tavoupdate read
+// them through the code page of the console that runs it, which need not be the
+// one the earlier release's tools wrote them in. With one, they are written
+// for the console's code page, and only the characters that it does not hold
+// fail to arrive. The report names these definitions once, after the last
+// class, so that they are checked before a whole region is run; and a region
+// typed with such bytes, which every command carries.
 #ifndef DEFSHIFTCORE_ADMSA_CODEPAGE_H_
 #define DEFSHIFTCORE_ADMSA_CODEPAGE_H_
 
 #include <cstdint>
 #include <string>
+
+#include "admsa_codepage_map.h"
 
 class CodePageNotes {
  public:
@@ -22,8 +26,15 @@ class CodePageNotes {
   // The region of the command file's commands is region; it is noted when it
   // holds such bytes, typed as they are on a command line of another code page.
   void NoteRegion(const char* region);
+  // The texts were written for the console's code page by Map (not owned; it
+  // must outlive the notes), or as they are when Map is null.
+  void SetMap(const CodePageMap* Map) { map_ = Map; }
+  // Definition name of class cls, as for Note, lost the characters Loss
+  // names on its way into the console's code page.
+  void NoteLoss(int cls, const char* name, const CodePageLoss& Loss);
   // When any definition was noted, or the region and Commands (the file holds
-  // commands): the report's paragraph on them. Nothing otherwise, so that the
+  // commands): the report's paragraph on them, which says how they were
+  // written and names the characters lost. Nothing otherwise, so that the
   // report of a control file of ASCII texts stays as it was.
   void Report(bool Commands) const;
 
@@ -31,6 +42,9 @@ class CodePageNotes {
   uint32_t count_ = 0;
   bool region_ = false;
   std::string named_[kNamed];  // "CLASS NAME" of the first ones
+  const CodePageMap* map_ = nullptr;
+  uint32_t losses_ = 0;       // definitions that lost characters
+  std::string lost_[kNamed];  // "CLASS NAME: WHERE CHARACTER" of the first ones
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_CODEPAGE_H_

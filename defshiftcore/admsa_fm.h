@@ -141,6 +141,12 @@ class HumanFile : public FMFile {
   // From now on the tavoupdate lines of each definition carry as many of its
   // attributes as fit a line (RenderDefinition with Pack).
   void setpacking(bool p) { packs = p; }
+  // From the next openoutfile on, every text of the file that comes from the
+  // control file or the command line is written for the console's code page
+  // by Map (not owned; it must outlive the store), or as it is when Map is
+  // null. The report and the account keep naming the definitions as the
+  // control file holds them.
+  void setcodepage(const CodePageMap* Map);
 
  private:
   // What became of a definition.
@@ -195,6 +201,9 @@ class HumanFile : public FMFile {
   bool packs;               // the attributes are packed (setpacking)
   // The definitions written with bytes outside ASCII.
   CodePageNotes codepage;
+  const CodePageMap* map;  // the console's code page (setcodepage), or null
+  std::string fileregion;  // the region as the file holds it, while map is set
+  std::string checkfile;   // the command file's name as a checked file names it
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

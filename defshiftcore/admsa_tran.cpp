@@ -25,7 +25,8 @@ Conversion::Conversion(const char* reg)
       packs(false),
       journal(nullptr),
       journalname(nullptr),
-      readrc(0) {}
+      readrc(0),
+      codepage(nullptr) {}
 
 Conversion::~Conversion() {
   delete infile;
@@ -71,6 +72,7 @@ int Conversion::start() {
   if (HumanFile* human = dynamic_cast<HumanFile*>(outfile)) {
     human->setchecks(checks);
     human->setjournal(journal, journalname);
+    human->setcodepage(codepage);
   }
   if (outfile->openoutfile() != 0) {
     Error.Report(32);
@@ -181,6 +183,34 @@ bool JournalWritable(const char* name, const char* outf) {
   return false;
 }
 
+// Whether Text, named What, holds only characters that the console's code
+// page of Map holds; reports the first that it does not hold.
+bool Carried(const CodePageMap& Map, const char* Text, const char* What) {
+  CodePageLoss loss;
+  Map.Converted(Text, "", &loss);
+  if (loss.count == 0) return true;
+  Error.Report("%s '%s' holds the character %s, which the console's code page %u does not hold",
+               What, ShowControlCharacters(Text).c_str(), Map.CharacterName(loss.byte).c_str(),
+               Map.console());
+  return false;
+}
+
+// Takes the code pages of md into *rMap, when md gives them. False, after a
+// report of why, when they cannot be used, or when a text that every command
+// or the interpreter itself reads cannot be carried into the console's code
+// page: the region, and the names of the files that a checked file opens.
+bool CodePagesUsable(const AdmSAMigrationData* md, CodePageMap* rMap) {
+  if ((md->Options & kCodePageBit) == 0) return true;
+  if (rMap->Open(md->codepages) != 0) return false;
+  if (md->region != nullptr && !Carried(*rMap, md->region, "Region")) return false;
+  if ((md->Options & (kCheckBit | kJournalBit)) == 0) return true;
+  if (md->outf != nullptr && !Carried(*rMap, LastPart(md->outf).c_str(), "Command file name")) {
+    return false;
+  }
+  const char* journal = JournalOf(md);
+  return journal == nullptr || Carried(*rMap, LastPart(journal).c_str(), "Journal name");
+}
+
 // The run of transmain once the log is open; its result.
 int MigrateOpened(const AdmSAMigrationData* md, Conversion* conversion) {
   // Read before anything else: a journal that cannot be read fails the run
@@ -228,6 +258,12 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
     Error.Report(29);
     return -1;
   }
+  // So are code pages that cannot be used.
+  CodePageMap codepage;
+  if (!CodePagesUsable(md, &codepage)) {
+    Error.Report(29);
+    return -1;
+  }
   Conversion conversion(md->region);
   if (conversion.setinfile(3, md->inf) != 0 || conversion.setoutfile(2, md->outf) != 0) {
     Error.Report(29);
@@ -250,6 +286,12 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
         "Attributes packed: each tavoupdate command carries as many of its definition's "
         "attributes as fit in a line of %zu characters",
         kPackedLineLimit);
+  }
+  if ((md->Options & kCodePageBit) != 0) {
+    conversion.codepage = &codepage;
+    Error.Report(
+        "Texts written for the console's code page %u from the control file's code page %u",
+        codepage.console(), codepage.control());
   }
   // From before the first temporary file to after the report: an interruption
   // takes the temporary files with it.

@@ -4,6 +4,7 @@
 #define DEFSHIFTCORE_ADMSA_TRAN_H_
 
 #include "admsa_account.h"
+#include "admsa_codepage_map.h"
 #include "admsa_fm.h"
 #include "admsa_journal.h"
 #include "admsa_supp.h"
@@ -47,6 +48,8 @@ class Conversion {
   Journal* journal;         // the journal of a journaled file, or null; not owned
   const char* journalname;  // its name as given, while journal is set
   int readrc;               // -1 when the last readinall ended on a failure, else 0
+  // The console's code page (HumanFile::setcodepage), or null; not owned.
+  const CodePageMap* codepage;
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_H_

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "admsa_account.h"
+#include "admsa_codepage_map.h"
 #include "admsa_errs.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
@@ -129,6 +130,20 @@ bool AttrToScript::HoldsOutsideAscii() const {
     if (Attributes[i].kinds & kHoldsHigh) return true;
   }
   return false;
+}
+
+void AttrToScript::Recode(const CodePageMap& Map, CodePageLoss* rLoss) {
+  if (!InitOk) return;
+  Map.Convert(RegionName, std::strlen(RegionName), "region", rLoss);
+  Map.Convert(ResourceName, std::strlen(ResourceName), "name", rLoss);
+  for (int i = 0; i < iResourceAttributes; ++i) {
+    Attribute& attr = Attributes[i];
+    if ((attr.kinds & kHoldsHigh) == 0) continue;
+    // The text stored stays as it is; its converted copy takes its place.
+    char* copy = texts_.CopyText(attr.text, attr.length);
+    Map.ConvertAttribute(copy, attr.length, rLoss);
+    SetAttribute(&attr, copy, attr.length);
+  }
 }
 
 void AttrToScript::ModifyQuotes(const char* Source, std::string* rOut) {

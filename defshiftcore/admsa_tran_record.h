@@ -11,6 +11,9 @@
 
 #include "admsa_arena.h"
 
+class CodePageMap;
+struct CodePageLoss;
+
 // Made by the command file writer for one definition: filled by Add, checked
 // (admsa_tran_verify.h), rendered when it passed (admsa_tran_render.h), then
 // destroyed. The record owns copies of every text it is given, all kept in one
@@ -60,6 +63,12 @@ class AttrToScript {
   // Whether the name or an attribute holds a byte from 128 to 255, which the
   // command file carries as it is, in no code page of its own.
   bool HoldsOutsideAscii() const;
+  // Writes the region, the name and every attribute text of the record for the
+  // console's code page, as Map converts them (admsa_codepage_map.h); *rLoss
+  // gets the characters that could not be carried. Called once the checks
+  // have passed the definition, so that the report names it as the control
+  // file does; the lengths stay.
+  void Recode(const CodePageMap& Map, CodePageLoss* rLoss);
 
   // The first attribute whose text begins, ignoring case, with the prednames name
   // of AttrID, and its position in *rIndex; null and -1 when there is none.

@@ -32,6 +32,8 @@ enum AdmSAOptionBit : uint32_t {
   kCheckBit = 32,    // the command file checks its commands
   kJournalBit = 64,  // jnlf: the command file is journaled (implies kCheckBit)
   kPackBit = 128,    // the tavoupdate commands carry as many attributes as fit a line
+  // codepages: the texts are written for the console's code page
+  kCodePageBit = 256,
 };
 
 // One migration request. The caller owns the texts; the library copies what it keeps.
@@ -43,6 +45,8 @@ struct AdmSAMigrationData {
   uint32_t Options;  // the options given: AdmSAOptionBit
   char* acctf;       // account file to write; read only when Options has 16
   char* jnlf;        // journal of the command file; read only when Options has 64
+  char* codepages;   // "ConsoleCodePage[:ControlFileCodePage]" or "OEM"; read only
+                     // when Options has 256
 };
 
 extern "C" {

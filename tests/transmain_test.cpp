@@ -25,7 +25,8 @@ TEST(TransmainTest, RefusesUnwritableRegionBeforeReadingAnything) {
     outf.push_back('\0');
     std::vector<char> region(r.first.begin(), r.first.end());
     region.push_back('\0');
-    AdmSAMigrationData md{inf, outf.data(), nullptr, region.data(), 1 | 2 | 8, nullptr, nullptr};
+    AdmSAMigrationData md{inf,       outf.data(), nullptr, region.data(),
+                          1 | 2 | 8, nullptr,     nullptr, nullptr};
     int rc = 0;
     const Captured captured = Capture([&] { rc = transmain(&md); });
     EXPECT_EQ(-1, rc) << r.second;
@@ -49,7 +50,8 @@ TEST(TransmainTest, RefusesUnwritableJournalNameBeforeReadingAnything) {
     std::vector<char> outf(out_path.begin(), out_path.end());
     outf.push_back('\0');
     std::vector<char> jnlf(name.c_str(), name.c_str() + name.size() + 1);
-    AdmSAMigrationData md{inf, outf.data(), nullptr, region, 1 | 2 | 8 | 64, nullptr, jnlf.data()};
+    AdmSAMigrationData md{inf,     outf.data(), nullptr, region, 1 | 2 | 8 | 64,
+                          nullptr, jnlf.data(), nullptr};
     int rc = 0;
     const Captured captured = Capture([&] { rc = transmain(&md); });
     EXPECT_EQ(-1, rc) << name;

@@ -309,6 +309,25 @@ run_suite() {
   step "run the $target test suite under $(loader "$target")"
   local start=$SECONDS
   ctest --test-dir "$(test_dir "$target")" -j "$JOBS" --output-on-failure
+  # The command files written for the console's code page, once more in Wine's
+  # own locale (console code page 437) to show what arrives, and in its German
+  # one (850). Wine takes the locale from LC_ALL where glibc has no such locale
+  # of its own.
+  local page log rc
+  for page in 437 850; do
+    step "run the $target command files for the console's code page $page"
+    local locale=(LC_ALL=C.UTF-8)
+    [ "$page" = 850 ] && locale=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+    log=$(test_dir "$target")/codepage-$page.log
+    rc=0
+    env "${locale[@]}" DEFSHIFT_TEST_CONSOLE_CODE_PAGE=$page \
+      ctest --test-dir "$(test_dir "$target")" -R '^e2e_codepage_test$' -V >"$log" 2>&1 || rc=$?
+    grep -a 'arrive exactly' "$log" | sed 's/^[0-9]*: //' || true
+    if [ $rc != 0 ]; then
+      cat "$log"
+      fail "the command files for the console's code page $page failed under Wine"
+    fi
+  done
   echo "$target test suite under Wine: $((SECONDS - start)) s"
 }
 

@@ -36,7 +36,10 @@ extern "C" int transmain(AdmSAMigrationData* md) {
   Length(md->jnlf);
   if (((md->Options & 64) != 0) != (md->jnlf != nullptr)) std::abort();
   if ((md->Options & 64) != 0 && Length(md->jnlf) == 0) std::abort();
-  if ((md->Options & ~0xFFu) != 0) std::abort();
+  Length(md->codepages);
+  if (((md->Options & 256) != 0) != (md->codepages != nullptr)) std::abort();
+  if ((md->Options & 256) != 0 && Length(md->codepages) == 0) std::abort();
+  if ((md->Options & ~0x1FFu) != 0) std::abort();
   return 0;
 }
 
