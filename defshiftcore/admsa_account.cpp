@@ -33,6 +33,7 @@ const FateCode kFateCodes[] = {
   {kFateOutsideAscii,        "non-ascii"},
   {kFateJournaled,           "journaled"},
   {kFateUnmappedCharacter,   "unmapped-character"},
+  {kFateInDoubt,             "in-doubt"},
 };
 
 // By Skip.

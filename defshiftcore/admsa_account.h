@@ -36,10 +36,12 @@ enum Fate : uint16_t {
                                        // written, complete from an earlier run
   kFateUnmappedCharacter = 1u << 13,   // a character the console's code page does not
                                        // hold, written as '?' (defshift -c)
+  kFateInDoubt = 1u << 14,             // its tavoadd was running when the last run of the
+                                       // journaled file ended: it may exist already
 };
 // The bits that note something of a definition without changing it: they give
 // a reason, but a definition with no other is still migrated.
-constexpr uint16_t kFateNotes = kFateOutsideAscii | kFateJournaled;
+constexpr uint16_t kFateNotes = kFateOutsideAscii | kFateJournaled | kFateInDoubt;
 
 // Why a record gave no definition (keep in step with kSkipCodes).
 enum Skip {

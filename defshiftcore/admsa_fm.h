@@ -16,6 +16,7 @@
 // The abstract store. Every operation a kind of store does not support fails:
 // int results -1, readrec null. An int result of 0 means success.
 class Account;
+struct CheckCounts;
 class Journal;
 
 class FMFile {
@@ -161,6 +162,9 @@ class HumanFile : public FMFile {
   // Writes Text, whole lines each ended by its newline and escaped as they must
   // be, unless an earlier write failed; keeps the failure.
   void WriteText(const std::string& Text);
+  // Logs that the tavoadd of definition shown of class cls, written as Counts
+  // tell, is in doubt.
+  void ReportInDoubt(int cls, const char* shown, const CheckCounts& Counts);
   // Gives the closed account its name and logs its closing line; 0, or -1 after
   // message 3.
   int CommitAccount();
@@ -187,6 +191,9 @@ class HumanFile : public FMFile {
   Account* account;         // the run's account, or null
   bool checks;              // the commands are checked (setchecks)
   int checked;              // the definitions written with checks so far
+  long lines;               // lines written to a checked file so far
+  long place;               // definitions of the migration taken so far
+  long definitions;         // definitions of the migration, of every class
   Journal* journal;         // the journal of a journaled file, or null
   std::string journalname;  // its name as given
   long written;             // commands written to a journaled file
@@ -196,6 +203,7 @@ class HumanFile : public FMFile {
   CodePageNotes codepage;
   const CodePageMap* map;  // the console's code page (setcodepage), or null
   std::string fileregion;  // the region as the file holds it, while map is set
+  std::string checkfile;   // the command file's name as a checked file names it
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_FM_H_

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "admsa_errs.h"
 #include "admsa_fm.h"
 #include "admsa_fm_files.h"
+#include "admsa_journal.h"
 #include "admsa_progress.h"
 #include "admsa_supp_copy.h"
 #include "admsa_tab.h"
@@ -59,6 +61,9 @@ HumanFile::HumanFile(const char* name, const char* reg)
       account(nullptr),
       checks(false),
       checked(0),
+      lines(0),
+      place(0),
+      definitions(0),
       journal(nullptr),
       written(0),
       leftout(0),
@@ -147,14 +152,16 @@ void HumanFile::writeheader() {
   WriteLine("@REM  perform the resource updates.");
   WriteLine("");
   if (checks) {
-    // The interpreter opens the failure list and the journal by these names.
+    // The interpreter opens the failure list and the journal by these names,
+    // and the failure lines name the command file by the first.
     CodePageLoss loss;
-    const std::string file = map != nullptr ? map->Converted(fname(), "", &loss) : fname();
+    checkfile = map != nullptr ? map->Converted(fname(), "", &loss) : fname();
     const std::string jnl =
         map != nullptr ? map->Converted(journalname.c_str(), "", &loss) : journalname;
-    std::string lines;
-    AppendCheckHeader(file.c_str(), journal != nullptr ? jnl.c_str() : nullptr, &lines);
-    WriteText(lines);
+    std::string text;
+    AppendCheckHeader(checkfile.c_str(), journal != nullptr ? jnl.c_str() : nullptr, &text);
+    lines += static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    WriteText(text);
   }
 }
 
@@ -163,6 +170,12 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   codepage = CodePageNotes();
   codepage.SetMap(map);
   codepage.NoteRegion(region.get());
+  // The progress lines of a checked file count the definitions of every class.
+  place = definitions = 0;
+  for (int i = 0; checks && i < Forcfg::kClasses && i < LSTid; ++i) {
+    const ListLP stanza = OutputCfg->stanza(i);
+    for (int d = 1; stanza.get(d) != nullptr; ++d) ++definitions;
+  }
   int total = 0;  // definitions migrated
   for (int i = 0;
        i < Forcfg::kClasses && i < LSTid && StanzaName[i] != nullptr && StanzaName[i][0] != '\0';
@@ -190,9 +203,9 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   codepage.Report(total != 0 && (journal == nullptr || written != 0));
   if (journal != nullptr) ReportJournal();
   if (checks) {
-    std::string lines;
-    AppendCheckTrailer(&lines);
-    WriteText(lines);
+    std::string text;
+    AppendCheckTrailer(checkfile.c_str(), written, journal != nullptr, &text);
+    WriteText(text);
   }
   return 0;
 }
@@ -246,14 +259,22 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
     shown = cls == RDid ? fileregion.c_str() : record.name();
   }
   Written fate = passed ? kWhole : kRefused;
+  ++place;
+  bool doubt = false;
   if (passed) {
-    const CommandChecks check(checks ? checked + 1 : 0, journal);
+    CommandChecks check(checks ? checked + 1 : 0, journal);
+    if (checks) {
+      check.Place(place, definitions, ResTypeArr[cls], shown, lines + 1, checkfile.c_str());
+    }
     CheckCounts counts;
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
     if (werr == 0) WriteText(RenderDefinition(record, checks ? &check : nullptr, packs, &counts));
     written += counts.written;
     leftout += counts.left_out;
+    lines += counts.lines;
+    doubt = counts.in_doubt;
+    if (doubt) ReportInDoubt(cls, named, counts);
     if (counts.left_out > 0) fate = counts.written > 0 ? kInPart : kComplete;
     if (checks && counts.written > 0) {
       // The definition's number names what its checks use; the line after its
@@ -261,6 +282,7 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
       std::string line;
       AppendFailureLine(++checked, ResTypeArr[cls], shown, &line);
       line.push_back('\n');
+      ++lines;
       WriteText(line);
     }
     progress::Count(progress::kWritten);
@@ -273,12 +295,24 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
     const uint16_t journaled = fate == kComplete ? kFateJournaled : 0;
     const uint16_t unmapped = loss.count != 0 ? kFateUnmappedCharacter : 0;
     account->Decided(cls, index, named, passed,
-                     record.fates() | journaled | unmapped | (outside ? kFateOutsideAscii : 0));
+                     record.fates() | journaled | unmapped | (outside ? kFateOutsideAscii : 0) |
+                         (doubt ? kFateInDoubt : 0));
   }
   return fate;
 }
 
+void HumanFile::ReportInDoubt(int cls, const char* shown, const CheckCounts& Counts) {
+  std::string line = kJournalTag;
+  AppendFingerprint(Counts.doubt, &line);
+  Error.Report(
+      " .... resource '%s' (%s) is in doubt: its tavoadd was running when the last run of the "
+      "command file ended. Check whether the resource exists; if it does, append this line to "
+      "the journal %s: %s",
+      shown, ResTypeArr[cls], journalname.c_str(), line.c_str());
+}
+
 void HumanFile::WriteLine(const char* Line) {
+  ++lines;
   if (werr != 0 || hFile == nullptr) return;
   if (!NeedsEscape(Line)) {
     werr = WriteLineAsIs(hFile, Line, std::strlen(Line));

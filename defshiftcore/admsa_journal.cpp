@@ -8,6 +8,8 @@
 #include "admsa_sha256.h"
 
 const char kJournalTag[] = "DSJ1 ";
+const char kJournalStart[] = "start ";
+const char kJournalEnd[] = "end";
 static_assert(sizeof kJournalTag == kJournalTagLength + 1, "the tag and its blank");
 
 namespace {
@@ -23,22 +25,45 @@ int DigitValue(char c) {
   return -1;
 }
 
-// Whether the n bytes at t begin as a journal line does, as far as they go.
-bool StartsLikeLine(const char* t, size_t n) {
-  if (n > kJournalLineLength) return false;
+// The kinds of line (admsa_journal.h).
+enum Kind { kNone, kDone, kStart, kEnd };
+
+// The length of a whole line of each kind, by Kind.
+constexpr size_t kStartLength = kJournalTagLength + 6 + kFingerprintDigits;
+constexpr size_t kEndLength = kJournalTagLength + 3;
+constexpr size_t kKindLength[] = {0, kJournalLineLength, kStartLength, kEndLength};
+
+// Whether the n bytes at t begin as a line of kind k does, as far as they go.
+bool StartsLike(int k, const char* t, size_t n) {
+  if (n > kKindLength[k]) return false;
+  // What the kind holds after the tag before its digits; the end line holds no digits.
+  const char* word = k == kStart ? kJournalStart : k == kEnd ? kJournalEnd : "";
+  const size_t fixed = kJournalTagLength + std::strlen(word);
   for (size_t i = 0; i < n; ++i) {
-    if (i < kJournalTagLength ? t[i] != kJournalTag[i] : DigitValue(t[i]) < 0) return false;
+    const char expected = i < kJournalTagLength ? kJournalTag[i]
+                          : i < fixed           ? word[i - kJournalTagLength]
+                                                : '\0';
+    if (i < fixed ? t[i] != expected : DigitValue(t[i]) < 0) return false;
   }
   return true;
 }
 
-bool IsLine(const char* t, size_t n) { return n == kJournalLineLength && StartsLikeLine(t, n); }
+// The kind of the whole line of n bytes at t, or kNone.
+int KindOf(const char* t, size_t n) {
+  for (int k = kDone; k <= kEnd; ++k) {
+    if (n == kKindLength[k] && StartsLike(k, t, n)) return k;
+  }
+  return kNone;
+}
 
 // What an interruption leaves of a line: its start, and possibly NUL bytes
 // where the file grew before the data reached it.
 bool IsCutLine(const char* t, size_t n) {
   while (n > 0 && t[n - 1] == '\0') --n;
-  return n < kJournalLineLength && StartsLikeLine(t, n);
+  for (int k = kDone; k <= kEnd; ++k) {
+    if (n < kKindLength[k] && StartsLike(k, t, n)) return true;
+  }
+  return false;
 }
 
 Fingerprint Decode(const char* Digits) {
@@ -68,16 +93,18 @@ void AppendCommandWords(const char* Line, size_t Length, std::string* rBytes) {
       size_t backslashes = 0;
       while (i < Length && Line[i] == '\\') ++backslashes, ++i;
       if (i < Length && Line[i] == '"') {
-        rBytes->append(backslashes / 2, '\\');
+        if (backslashes > 1) rBytes->append(backslashes / 2, '\\');
         if (backslashes % 2 == 1) {
           rBytes->push_back('"');
         } else {
           quoted = !quoted;
         }
         ++i;
-      } else {
+      } else if (backslashes > 0) {
         rBytes->append(backslashes, '\\');
-        if (i < Length && backslashes == 0) rBytes->push_back(Line[i++]);
+      } else if (i < Length) {
+        // Most bytes of a command: no backslash before them.
+        rBytes->push_back(Line[i++]);
       }
     }
     rBytes->push_back('\0');
@@ -132,6 +159,7 @@ void Journal::Clear() {
   std::vector<Slot>().swap(slots_);
   exists_ = false;
   held_ = matched_ = lines_ = cut_ = foreign_ = number_ = 0;
+  last_start_ = in_doubt_ = false;
 }
 
 int Journal::Read(const char* Name) {
@@ -192,24 +220,31 @@ bool Journal::Feed(const char* Text, size_t Length, std::string* rRest) {
 }
 
 int Journal::Finish(const std::string& Rest) {
-  return Rest.empty() || Line(Rest.data(), Rest.size(), true) ? 0 : kForeignLine;
+  if (!Rest.empty() && !Line(Rest.data(), Rest.size(), true)) return kForeignLine;
+  // The last run ended while the tavoadd of its last start line ran, unless a
+  // line of that tavoadd's success came before.
+  if (last_start_ && (held_ == 0 || Find(last_print_)->state == kEmpty)) {
+    in_doubt_ = true;
+    doubt_ = last_print_;
+  }
+  return 0;
 }
 
 bool Journal::Line(const char* Text, size_t Length, bool Last) {
   ++number_;
   if (Length > 0 && Text[Length - 1] == '\r') --Length;
-  if (IsLine(Text, Length)) {
-    Insert(Decode(Text + kJournalTagLength));
-    ++lines_;
+  if (const int kind = KindOf(Text, Length)) {
+    Take(kind, Text);
     return true;
   }
   // A line cut short, then the next run's first line appended to it.
-  const size_t front = Length > kJournalLineLength ? Length - kJournalLineLength : 0;
-  if (front > 0 && IsLine(Text + front, kJournalLineLength) && IsCutLine(Text, front)) {
-    Insert(Decode(Text + front + kJournalTagLength));
-    ++lines_;
-    ++cut_;
-    return true;
+  for (int k = kDone; k <= kEnd; ++k) {
+    const size_t front = Length > kKindLength[k] ? Length - kKindLength[k] : 0;
+    if (front > 0 && KindOf(Text + front, kKindLength[k]) == k && IsCutLine(Text, front)) {
+      Take(k, Text + front);
+      ++cut_;
+      return true;
+    }
   }
   if (Last && IsCutLine(Text, Length)) {
     ++cut_;
@@ -218,15 +253,24 @@ bool Journal::Line(const char* Text, size_t Length, bool Last) {
   // A whole line with NUL bytes after it: the end of the line did not reach the disk.
   size_t kept = Length;
   while (kept > 0 && Text[kept - 1] == '\0') --kept;
-  if (Last && IsLine(Text, kept)) {
-    Insert(Decode(Text + kJournalTagLength));
-    ++lines_;
-    return true;
+  if (Last) {
+    if (const int kind = KindOf(Text, kept)) {
+      Take(kind, Text);
+      return true;
+    }
   }
   std::vector<Slot>().swap(slots_);
   held_ = matched_ = 0;
+  last_start_ = false;
   foreign_ = number_;
   return false;
+}
+
+void Journal::Take(int Kind, const char* Text) {
+  ++lines_;
+  last_start_ = Kind == kStart;
+  if (Kind == kDone) Insert(Decode(Text + kJournalTagLength));
+  if (Kind == kStart) last_print_ = Decode(Text + kJournalTagLength + std::strlen(kJournalStart));
 }
 
 Journal::Slot* Journal::Find(const Fingerprint& Print) {

@@ -2,10 +2,19 @@
 // tavoadd and tavoupdate command of the file that succeeded, so that a later
 // run of defshift writes only the commands that are left.
 //
-// Format. A text file of lines, each the tag "DSJ1", a blank and the
-// fingerprint of one command that succeeded, ended by CR LF as the command
-// interpreter's ECHO ends it (LF alone is read too). Only the command file
-// writes it, one line at a time, appending; defshift only reads it.
+// Format. A text file of lines, each ended by CR LF as the command
+// interpreter's ECHO ends it (LF alone is read too), of three kinds:
+//   DSJ1 <fingerprint>        the command succeeded
+//   DSJ1 start <fingerprint>  a tavoadd starts (written just before it runs)
+//   DSJ1 end                  a run of the file came to its end
+// Journals of files written before the last two kinds existed hold the first
+// kind alone, and are read as ever. Only the command file writes it, one line
+// at a time, appending; defshift only reads it.
+//
+// A start line that is the last whole line of the journal, with no line of its
+// command's success anywhere, names the tavoadd that was running when the last
+// run was cut short (in_doubt): it may have created its resource. A tavoadd
+// that failed is followed by further lines, at least the end line.
 //
 // Fingerprint. The SHA-256 digest, in 64 lowercase hexadecimal digits, of the
 // words the program is handed: its name as the command names it ("tavoadd",
@@ -31,6 +40,10 @@ constexpr size_t kJournalTagLength = 5;
 constexpr size_t kFingerprintDigits = 64;
 // A line without its end.
 constexpr size_t kJournalLineLength = kJournalTagLength + kFingerprintDigits;
+// What follows the tag in a start line, before the fingerprint, and the whole
+// of an end line.
+extern const char kJournalStart[];
+extern const char kJournalEnd[];
 
 using Fingerprint = std::array<uint8_t, 32>;  // a SHA-256 digest
 
@@ -78,12 +91,18 @@ class Journal {
 
   // Whether the journal holds Print; the first time, it counts as matched.
   bool Holds(const Fingerprint& Print);
+  // Whether Print is the tavoadd in doubt (see the format above).
+  bool InDoubt(const Fingerprint& Print) const { return in_doubt_ && doubt_ == Print; }
+
+  // Whether a tavoadd is in doubt, and which.
+  bool in_doubt() const { return in_doubt_; }
+  const Fingerprint& doubt() const { return doubt_; }
 
   bool exists() const { return exists_; }
   // Distinct fingerprints held, and how many of them Holds has matched.
   size_t held() const { return held_; }
   size_t matched() const { return matched_; }
-  // Lines read whole, duplicates included, and lines left aside.
+  // Lines read whole (of every kind), duplicates included, and lines left aside.
   size_t lines() const { return lines_; }
   size_t cut() const { return cut_; }
   size_t foreign_line() const { return foreign_; }
@@ -108,6 +127,8 @@ class Journal {
   // Takes in one line, without its end; Last when the file ended without one.
   // false for a foreign line.
   bool Line(const char* Text, size_t Length, bool Last);
+  // Takes in a whole line of kind Kind (admsa_journal.cpp) at Text.
+  void Take(int Kind, const char* Text);
   void Insert(const Fingerprint& Print);
   // The slot of Print, or the empty slot where it would go.
   Slot* Find(const Fingerprint& Print);
@@ -120,7 +141,11 @@ class Journal {
   size_t lines_ = 0;
   size_t cut_ = 0;
   size_t foreign_ = 0;
-  size_t number_ = 0;  // lines taken in so far
+  size_t number_ = 0;        // lines taken in so far
+  bool last_start_ = false;  // the last whole line is a start line, of last_print_
+  Fingerprint last_print_{};
+  bool in_doubt_ = false;
+  Fingerprint doubt_{};
 };
 
 #endif  // DEFSHIFTCORE_ADMSA_JOURNAL_H_

@@ -100,9 +100,26 @@ const char* JournalOf(const AdmSAMigrationData* md) {
   return (md->Options & kJournalBit) != 0 ? md->jnlf : nullptr;
 }
 
-// Reads the journal Name into *rJournal and logs what it holds; 0, or -1 after
-// a message that says why it cannot be read.
-int ReadJournal(const char* Name, Journal* rJournal) {
+// The lock of the journal Name run by the command file CommandFile, in the
+// journal's folder.
+std::string LockOf(const char* Name, const char* CommandFile) {
+  const std::string path = Name;
+  return path.substr(0, path.size() - LastPart(Name).size()) + LockName(Name, CommandFile);
+}
+
+// Reads the journal Name of the command file CommandFile into *rJournal and
+// logs what it holds; 0, or -1 after a message that says why it cannot be read.
+int ReadJournal(const char* Name, const char* CommandFile, Journal* rJournal) {
+  // The lock is there while a run of a command file holds the journal; then
+  // the journal may still grow.
+  const std::string lock = LockOf(Name, CommandFile);
+  if (access(lock.c_str(), F_OK) == 0) {
+    Error.Report(
+        " Journal %s: its lock %s exists: a run of its command file may be going on, and the "
+        "journal may not hold all it has done. If no run is going on (a run cut short by a power "
+        "cut leaves the lock behind), remove the lock, then run defshift again",
+        Name, lock.c_str());
+  }
   const int error = rJournal->Read(Name);
   if (error == Journal::kForeignLine) {
     Error.Report(5, Name, static_cast<int>(rJournal->foreign_line()));
@@ -124,6 +141,15 @@ int ReadJournal(const char* Name, Journal* rJournal) {
   if (rJournal->cut() != 0) {
     Error.Report(" Journal %s: %zu %s cut short by an interrupted run, left aside", Name,
                  rJournal->cut(), rJournal->cut() == 1 ? "line" : "lines");
+  }
+  if (rJournal->in_doubt()) {
+    std::string line = kJournalTag;
+    line.append(kJournalStart);
+    AppendFingerprint(rJournal->doubt(), &line);
+    Error.Report(
+        " Journal %s: its last run ended while a tavoadd was running (%s); the definition it "
+        "creates, if still migrated, is named in doubt below",
+        Name, line.c_str());
   }
   return 0;
 }
@@ -191,7 +217,7 @@ int MigrateOpened(const AdmSAMigrationData* md, Conversion* conversion) {
   // before any file is touched.
   Journal journal;
   if (const char* name = JournalOf(md)) {
-    if (ReadJournal(name, &journal) != 0) {
+    if (ReadJournal(name, md->outf != nullptr ? md->outf : "", &journal) != 0) {
       Error.Report(33, -1);
       Error.EndLog();
       return -1;

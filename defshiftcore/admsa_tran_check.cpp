@@ -1,5 +1,7 @@
 #include "admsa_tran_check.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "admsa_tran_escape.h"
@@ -9,25 +11,51 @@ namespace {
 // clang-format off
 const char* const kCheckedRemarks[] = {
   "@REM  Every tavoadd and tavoupdate command is checked: the file goes on after a",
-  "@REM  command that fails, and at its end prints how many commands failed, names",
-  "@REM  each definition that had a failed command, and ends with exit status 1, or",
-  "@REM  0 when every command passed.",
+  "@REM  command that fails and names its line, and at its end prints how many",
+  "@REM  commands failed, names each definition that had a failed command, and ends",
+  "@REM  with exit status 1, or 0 when every command passed. Before the commands of",
+  "@REM  each definition it shows how far the run has come.",
   nullptr,
 };
 
-const char* const kTrailer[] = {
-  "",
-  "@SET /A DEFSHIFT_RUN=DEFSHIFT_FAILED+DEFSHIFT_PASSED",
-  "@ECHO %DEFSHIFT_FAILED% of %DEFSHIFT_RUN% tavoadd/tavoupdate commands failed",
-  "@IF EXIST \"%DEFSHIFT_L%\" TYPE \"%DEFSHIFT_L%\"",
-  "@IF \"%DEFSHIFT_FAILED%\"==\"0\" GOTO DEFSHIFT_NONE_FAILED",
-  // EXIT /B ends the file, not the interpreter: one started for the file (cmd
-  // /c) ends with the status, a file that CALLed it gets it as its ERRORLEVEL.
+const char* const kJournaledRemarks[] = {
+  "@REM  beside this file: run defshift again with -j and that journal, and it",
+  "@REM  writes only the commands that are left. A journal line that cannot be",
+  "@REM  written stops the run. One run at a time holds the journal: the file takes",
+  "@REM  the lock of the journal, a folder beside it, and runs nothing when another",
+  "@REM  run holds it.",
+  nullptr,
+};
+
+// After the lock: the file is ended at once, with status 1, the lock left as
+// it is (the run that made it gives it back).
+const char* const kLocked[] = {
+  "@IF EXIST \"%DEFSHIFT_K%\" GOTO DEFSHIFT_LOCKED",
+  "@VERIFY >NUL",
+  "@MD \"%DEFSHIFT_K%\" 2>NUL",
+  "@IF ERRORLEVEL 1 GOTO DEFSHIFT_LOCKED",
+  "@GOTO DEFSHIFT_LOCK_TAKEN",
+  ":DEFSHIFT_LOCKED",
+  "@IF NOT EXIST \"%DEFSHIFT_K%\" ECHO The lock \"%DEFSHIFT_K%\" of the journal cannot be made: nothing is run.",
+  "@IF EXIST \"%DEFSHIFT_K%\" ECHO Another run of this command file holds its journal: the lock \"%DEFSHIFT_K%\" exists. Nothing is run.",
+  "@IF EXIST \"%DEFSHIFT_K%\" ECHO If no run is going on, as when a power cut ended one, remove the lock, then run the file again:",
+  "@IF EXIST \"%DEFSHIFT_K%\" ECHO RD \"%DEFSHIFT_K%\"",
+  nullptr,
+};
+
+// Ends the file with status 1: EXIT /B ends the file, not the interpreter: one
+// started for the file (cmd /c) ends with the status, a file that CALLed it
+// gets it as its ERRORLEVEL.
+const char* const kStatusOne[] = {
   "@IF CMDEXTVERSION 2 EXIT /B 1",
   "@IF NOT \"%ERRORLEVEL%\"==\"\" EXIT /B 1",
   "@ENDLOCAL",
   "@VERIFY OTHER 2>NUL",
   "@GOTO DEFSHIFT_END",
+  nullptr,
+};
+
+const char* const kStatusZero[] = {
   ":DEFSHIFT_NONE_FAILED",
   "@IF CMDEXTVERSION 2 EXIT /B 0",
   "@IF NOT \"%ERRORLEVEL%\"==\"\" EXIT /B 0",
@@ -36,10 +64,112 @@ const char* const kTrailer[] = {
   ":DEFSHIFT_END",
   nullptr,
 };
+
+// Where a journal line that could not be appended stops the run: DEFSHIFT_W
+// names the line of the command, DEFSHIFT_S holds the fingerprint of the line
+// the journal lacks, or - when it is a tavoadd's start line (the tavoadd did
+// not run).
+const char* const kStopped[] = {
+  "@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO Mend the journal, append this line to it by hand, then run defshift again:",
+  "@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO DSJ1 %DEFSHIFT_S%",
+  "@ECHO The run was stopped; %DEFSHIFT_FAILED% tavoadd/tavoupdate commands failed before it.",
+  "@IF EXIST \"%DEFSHIFT_L%\" TYPE \"%DEFSHIFT_L%\"",
+  // Wine's interpreter shows a label that the file runs into.
+  "@GOTO DEFSHIFT_STATUS_ONE",
+  nullptr,
+};
 // clang-format on
 
-const char kPassed[] = ") ELSE IF ERRORLEVEL 0 (SET /A DEFSHIFT_PASSED+=1";
-const char kJournalAppend[] = " & >>\"%DEFSHIFT_J%\" ECHO ";
+// More than the lines of one definition's text: the remarks (at most 38 with
+// 32 attributes), its progress and start lines and at most 33 commands. The
+// line numbers of its commands are below its first line's number and this, the
+// number Sample shows.
+constexpr long kDefinitionLines = 80;
+
+// The longest class code and name that a failure line names whole.
+constexpr size_t kFailureName = 48;
+
+// The two halves of a journal append checked, kept in DEFSHIFT_D and
+// DEFSHIFT_E once the journal's name is known: the append of a line (the rest
+// of it follows), and DEFSHIFT_S cleared by an empty append to the journal,
+// which is not run when the journal cannot be opened, and the stop when it
+// was not. The name is put in before the lines are read, so it stands quoted.
+const char kAppendLine[] = "@SET DEFSHIFT_D=^>^>\"%DEFSHIFT_J%\" ECHO DSJ1\n";
+const char kAppendChecked[] =
+    "@SET DEFSHIFT_E=^>^>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=^& IF DEFINED DEFSHIFT_S GOTO "
+    "DEFSHIFT_STOP\n";
+
+// The parts of a command's check that are the same on every line, kept in
+// variables: its status tested and the start of the failure line (DEFSHIFT_I),
+// then, after the failure line's number and text, the test of a status below 0
+// and its failure line (DEFSHIFT_Q); journaled, the test of status 0 and the
+// line noted (DEFSHIFT_P) and, after the fingerprint's append, its check, and
+// the failure line of a status below 0 (DEFSHIFT_R). The check of a line reads
+// as one, once they are put in.
+const char kCheckParts[] = "@SET DEFSHIFT_I=IF ERRORLEVEL 1 ^(ECHO Failed at line\n";
+const char kCheckPartsChecked[] =
+    "@SET DEFSHIFT_Q=^) ELSE IF NOT ERRORLEVEL 0 ^(ECHO Failed at line\n";
+const char kCheckPartsJournaled[] =
+    "@SET DEFSHIFT_P=^) ELSE IF ERRORLEVEL 0 ^(SET DEFSHIFT_W=\n"
+    "@SET DEFSHIFT_R=^>^>\"%DEFSHIFT_J%\" SET DEFSHIFT_S=^& IF DEFINED DEFSHIFT_S GOTO "
+    "DEFSHIFT_STOP^) ELSE ^(ECHO Failed at line\n";
+
+// A journal append checked: what DEFSHIFT_S owes is set first (Owed, or the
+// fingerprint), the line Text and Digits appended, then the check.
+void AppendJournalLine(const std::string& Line, const char* Owed, const char* Text,
+                       const char* Digits, std::string* rLine) {
+  rLine->append("SET DEFSHIFT_W=");
+  rLine->append(Line);
+  rLine->append("& SET DEFSHIFT_S=");
+  rLine->append(Owed != nullptr ? Owed : Digits,
+                Owed != nullptr ? std::strlen(Owed) : kFingerprintDigits);
+  rLine->append("& %DEFSHIFT_D% ");
+  rLine->append(Text);
+  rLine->append(Digits, kFingerprintDigits);
+  rLine->append("& %DEFSHIFT_E%");
+}
+
+// The 64 digits of Print at Digits.
+void HexDigits(const Fingerprint& Print, char* Digits) {
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < Print.size(); ++i) {
+    Digits[2 * i] = kHex[Print[i] >> 4];
+    Digits[2 * i + 1] = kHex[Print[i] & 15];
+  }
+}
+
+// Appends the Length bytes at Text with a caret before every character that
+// the interpreter reads outside quotes, and its % as they are: the value of a
+// variable that a line expands, which then reads the carets and leaves the
+// text.
+void AppendCareted(const char* Text, size_t Length, std::string* rOut) {
+  for (size_t i = 0; i < Length; ++i) {
+    if (std::strchr("^&|<>()\"", Text[i]) != nullptr) rOut->push_back('^');
+    rOut->push_back(Text[i]);
+  }
+}
+
+// Text as AppendCareted appends it.
+std::string Careted(const std::string& Text) {
+  std::string careted;
+  AppendCareted(Text.data(), Text.size(), &careted);
+  return careted;
+}
+
+// The command that sets Variable to Value, which the interpreter then holds
+// exactly.
+void AppendSet(const char* Variable, const std::string& Value, std::string* rLine) {
+  rLine->append("SET ");
+  rLine->append(Variable);
+  rLine->push_back('=');
+  AppendScriptEscaped(Value.data(), Value.size(), rLine, /*Always=*/true);
+}
+
+// What the failure line of a Program command names after the line number,
+// with the program: " of <command file>: <program>".
+std::string FailedIn(const std::string& CommandFile, const char* Program) {
+  return " of " + CommandFile + ": " + Program;
+}
 
 void AppendLines(const char* const* Lines, std::string* rText) {
   for (const char* const* line = Lines; *line != nullptr; ++line) {
@@ -74,12 +204,6 @@ void AppendFileVariable(const char* Variable, const std::string& File, std::stri
     rText->push_back(c);
   }
   rText->append("\"\n");
-}
-
-// Counts a failed command of definition Definition.
-void AppendFailed(int Definition, std::string* rLine) {
-  rLine->append("SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=");
-  rLine->append(std::to_string(Definition));
 }
 
 bool IsControl(unsigned char c) { return c < 32 || c == 127; }
@@ -131,6 +255,33 @@ bool JournalNameWritable(const char* JournalFile, const char* CommandFile) {
   return true;
 }
 
+std::string LockName(const char* JournalFile, const char* CommandFile) {
+  std::string name = LastPart(JournalFile) + ".lock";
+  while (SameFileName(name, LastPart(CommandFile))) name += ".lock";
+  return name;
+}
+
+std::string Grouped(long Number) {
+  std::string grouped;
+  AppendGrouped(Number, &grouped);
+  return grouped;
+}
+
+void AppendGrouped(long Number, std::string* rOut) {
+  // Every command of a checked file names its line: no formatting call.
+  char digits[32];
+  char* p = digits + sizeof digits;
+  unsigned long n = Number < 0 ? 0ul - static_cast<unsigned long>(Number) : Number;
+  int count = 0;
+  do {
+    if (count++ % 3 == 0 && count > 1) *--p = ',';
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (Number < 0) *--p = '-';
+  rOut->append(p, static_cast<size_t>(digits + sizeof digits - p));
+}
+
 void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::string* rText) {
   const std::string failures = FailureListName(CommandFile, JournalFile);
   AppendLines(kCheckedRemarks, rText);
@@ -140,9 +291,7 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
     journal = LastPart(JournalFile);
     AppendRemark("@REM  Every command that succeeds appends its fingerprint to the journal ",
                  journal, ",", rText);
-    rText->append(
-        "@REM  beside this file: run defshift again with -j and that journal, and it\n"
-        "@REM  writes only the commands that are left.\n");
+    AppendLines(kJournaledRemarks, rText);
   }
   rText->append(
       "@REM  On Windows NT 4.0 these files are in the current folder instead.\n"
@@ -150,33 +299,187 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
       "@IF CMDEXTVERSION 2 SETLOCAL ENABLEEXTENSIONS DISABLEDELAYEDEXPANSION\n"
       "@SET ERRORLEVEL=\n");
   AppendFileVariable("DEFSHIFT_L", failures, rText);
-  if (JournalFile != nullptr) AppendFileVariable("DEFSHIFT_J", journal, rText);
+  // The failure lines' text after the line number, kept with its carets: the
+  // name of the file and the program, then the definition's (DEFSHIFT_N).
+  const std::string file = Careted(LastPart(CommandFile));
+  rText->push_back('@');
+  AppendSet("DEFSHIFT_A", FailedIn(file, "tavoadd"), rText);
+  rText->append("\n@");
+  AppendSet("DEFSHIFT_U", FailedIn(file, "tavoupdate"), rText);
+  rText->append("\n@SET DEFSHIFT_N=\n");
+  rText->append(kCheckParts);
+  if (JournalFile == nullptr) rText->append(kCheckPartsChecked);
+  if (JournalFile != nullptr) {
+    AppendFileVariable("DEFSHIFT_J", journal, rText);
+    AppendFileVariable("DEFSHIFT_K", LockName(JournalFile, CommandFile), rText);
+    rText->append("@SET DEFSHIFT_W=\n@SET DEFSHIFT_S=\n");
+    rText->append(kAppendLine);
+    rText->append(kAppendChecked);
+    rText->append(kCheckPartsJournaled);
+    AppendLines(kLocked, rText);
+    AppendLines(kStatusOne, rText);
+    rText->append(":DEFSHIFT_LOCK_TAKEN\n");
+  }
   rText->append(
       "@IF EXIST \"%DEFSHIFT_L%\" DEL \"%DEFSHIFT_L%\"\n"
-      "@SET /A DEFSHIFT_FAILED=0, DEFSHIFT_PASSED=0, DEFSHIFT_FD=0\n"
+      "@SET /A DEFSHIFT_FAILED=0, DEFSHIFT_FD=0\n"
       "\n");
 }
 
-void AppendCheckTrailer(std::string* rText) { AppendLines(kTrailer, rText); }
-
-void CommandChecks::Append(const Fingerprint* Print, std::string* rLine) const {
-  // Failed above 0, passed at 0, failed below 0.
-  rLine->append(" & IF ERRORLEVEL 1 (");
-  AppendFailed(definition_, rLine);
-  rLine->append(kPassed);
-  if (Print != nullptr) {
-    rLine->append(kJournalAppend);
-    rLine->append(kJournalTag);
-    AppendFingerprint(*Print, rLine);
+void AppendCheckTrailer(const char* CommandFile, long Commands, bool Journaled,
+                        std::string* rText) {
+  rText->push_back('\n');
+  if (Journaled) {
+    rText->append(
+        "@>>\"%DEFSHIFT_J%\" ECHO DSJ1 end\n"
+        "@RD \"%DEFSHIFT_K%\" 2>NUL\n");
   }
-  rLine->append(") ELSE ");
-  AppendFailed(definition_, rLine);
+  rText->append("@ECHO %DEFSHIFT_FAILED% of ");
+  rText->append(std::to_string(Commands));
+  rText->append(
+      " tavoadd/tavoupdate commands failed\n"
+      "@IF EXIST \"%DEFSHIFT_L%\" TYPE \"%DEFSHIFT_L%\"\n"
+      "@IF \"%DEFSHIFT_FAILED%\"==\"0\" GOTO DEFSHIFT_NONE_FAILED\n");
+  if (Journaled) {
+    rText->append(
+        "@GOTO DEFSHIFT_STATUS_ONE\n"
+        ":DEFSHIFT_STOP\n"
+        "@RD \"%DEFSHIFT_K%\" 2>NUL\n"
+        "@ECHO Stopped: the journal \"%DEFSHIFT_J%\" cannot be written, so nothing more is run.\n");
+    // The name of the command file as ECHO must find it.
+    std::string file;
+    const std::string name = LastPart(CommandFile);
+    AppendScriptEscaped(name.data(), name.size(), &file, /*Always=*/true);
+    rText->append("@IF \"%DEFSHIFT_S%\"==\"-\" ECHO The tavoadd at line %DEFSHIFT_W% of ");
+    rText->append(file);
+    rText->append(" did not run. Mend the journal, then run defshift again.\n");
+    rText->append("@IF NOT \"%DEFSHIFT_S%\"==\"-\" ECHO The command at line %DEFSHIFT_W% of ");
+    rText->append(file);
+    rText->append(" succeeded, but its line did not reach the journal.\n");
+    AppendLines(kStopped, rText);
+    rText->append(":DEFSHIFT_STATUS_ONE\n");
+  }
+  AppendLines(kStatusOne, rText);
+  AppendLines(kStatusZero, rText);
+}
+
+void CommandChecks::Place(long Place, long Total, const char* Code, const char* Name,
+                          long FirstLine, const char* CommandFile) {
+  place_ = Place;
+  total_ = Total;
+  shown_ = Code;
+  shown_.push_back(' ');
+  shown_.append(Name);
+  first_line_ = FirstLine;
+  const std::string file = LastPart(CommandFile);
+  // The number as SET /A reads it: without groups.
+  const std::string counted =
+      "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=" + std::to_string(definition_);
+  // A line is read within the interpreter's limit after its variables are
+  // expanded too, and a failure line holds the name twice: a long name (a
+  // region of up to 200 characters) is cut there; the progress line just
+  // before shows it whole.
+  const size_t cut = std::min(shown_.size(), kFailureName);
+  name_value_.assign(1, ' ');
+  AppendCareted(shown_.data(), cut, &name_value_);
+  if (cut < shown_.size()) name_value_.append("...");
+  name_value_.append(counted);
+  const std::string named = shown_.substr(0, cut) + (cut < shown_.size() ? "..." : "");
+  // Wine's interpreter expands a % that a variable's value holds once more:
+  // the failure lines of such a name hold its text instead, where the line
+  // stays within the interpreter's limit with it (Append). The interpreters of
+  // Windows expand a value once, and print the name exactly either way.
+  add_literal_.clear();
+  update_literal_.clear();
+  if (shown_.find('%') == std::string::npos && file.find('%') == std::string::npos) return;
+  for (std::string* literal : {&add_literal_, &update_literal_}) {
+    const std::string text =
+        FailedIn(file, literal == &add_literal_ ? "tavoadd" : "tavoupdate") + " " + named;
+    AppendScriptEscaped(text.data(), text.size(), literal, /*Always=*/true);
+    literal->append(counted);
+  }
+}
+
+void CommandChecks::AppendProgress(std::string* rText) const {
+  // The definition's name, and how its failed commands are counted, for the
+  // failure lines of its commands.
+  rText->push_back('@');
+  AppendSet("DEFSHIFT_N", name_value_, rText);
+  rText->append("& ");
+  const long percent = total_ > 0 ? static_cast<long>(place_ * 100LL / total_) : 100;
+  // The text begins with '[', so that ECHO never takes it for ON, OFF or /?;
+  // its % is doubled, as the name's characters are escaped.
+  rText->append(percent < 10 ? "ECHO [  " : percent < 100 ? "ECHO [ " : "ECHO [");
+  AppendGrouped(percent, rText);
+  rText->append("%%] ");
+  AppendGrouped(place_, rText);
+  rText->append(" of ");
+  AppendGrouped(total_, rText);
+  rText->append("  ");
+  AppendScriptEscaped(shown_.data(), shown_.size(), rText, /*Always=*/true);
+  rText->push_back('\n');
+}
+
+void CommandChecks::AppendStart(const Fingerprint& Print, long Line, std::string* rText) const {
+  char digits[kFingerprintDigits];
+  HexDigits(Print, digits);
+  rText->push_back('@');
+  AppendJournalLine(Grouped(Line), "-", kJournalStart, digits, rText);
+  rText->push_back('\n');
+}
+
+void CommandChecks::Append(const Fingerprint* Print, long Line, const char* Program,
+                           std::string* rLine) const {
+  const bool add = std::strcmp(Program, "tavoadd") == 0;
+  const std::string& literal = add ? add_literal_ : update_literal_;
+  if (!literal.empty()) {
+    // The name's text, when the line stays within the limit with it.
+    std::string check;
+    AppendCheck(Print, Line, literal, &check);
+    const size_t start = rLine->rfind('\n') + 1;  // 0 when none
+    if (rLine->size() - start + check.size() <= kInterpreterLineLimit) {
+      rLine->append(check);
+      return;
+    }
+  }
+  AppendCheck(Print, Line, add ? "%DEFSHIFT_A%%DEFSHIFT_N%" : "%DEFSHIFT_U%%DEFSHIFT_N%", rLine);
+}
+
+void CommandChecks::AppendCheck(const Fingerprint* Print, long Line, const std::string& Tail,
+                                std::string* rLine) {
+  std::string line;
+  AppendGrouped(Line, &line);
+  // Failed above 0, passed at 0, failed below 0; the tail of the failure line
+  // counts the failure and notes the definition (kCheckParts).
+  rLine->append(" & %DEFSHIFT_I% ");
+  rLine->append(line);
+  rLine->append(Tail);
+  if (Print != nullptr) {
+    char digits[kFingerprintDigits];
+    HexDigits(*Print, digits);
+    rLine->append("%DEFSHIFT_P%");
+    rLine->append(line);
+    rLine->append("& SET DEFSHIFT_S=");
+    rLine->append(digits, kFingerprintDigits);
+    rLine->append("& %DEFSHIFT_D% ");
+    rLine->append(digits, kFingerprintDigits);
+    rLine->append("& %DEFSHIFT_R% ");
+  } else {
+    rLine->append("%DEFSHIFT_Q% ");
+  }
+  rLine->append(line);
+  rLine->append(Tail);
+  rLine->push_back(')');
 }
 
 std::string CommandChecks::Sample() const {
   std::string suffix;
   const Fingerprint print{};
-  Append(journal_ != nullptr ? &print : nullptr, &suffix);
+  // The longer of the two forms.
+  AppendCheck(journal_ != nullptr ? &print : nullptr, first_line_ + kDefinitionLines,
+              update_literal_.empty() ? "%DEFSHIFT_U%%DEFSHIFT_N%" : update_literal_, &suffix);
+  // The '@' the line begins with.
+  suffix.push_back(' ');
   return suffix;
 }
 
@@ -201,6 +504,7 @@ CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
   Journal* const journal = Checks.journal();
   size_t start = 0;
   size_t line = 0;
+  long number = Checks.first_line();  // in the file, of the next line appended
   auto command = Lines.commands().begin();
   for (const size_t end : Lines.ends()) {
     const char* text = all.data() + start;
@@ -209,6 +513,7 @@ CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
     if (command == Lines.commands().end() || *command != line++) {
       AppendScriptEscaped(text, length, rText);
       rText->push_back('\n');
+      ++number;
       continue;
     }
     ++command;
@@ -222,11 +527,31 @@ CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
         continue;
       }
     }
-    ++counts.written;
+    if (counts.written++ == 0) {
+      Checks.AppendProgress(rText);
+      ++number;
+    }
+    const bool add = length > 8 && std::strncmp(text, "tavoadd ", 8) == 0;
+    if (add && journal != nullptr) {
+      Checks.AppendStart(print, number + 1, rText);
+      ++number;
+      if (journal->InDoubt(print)) {
+        counts.in_doubt = true;
+        counts.doubt = print;
+      }
+    }
+    // Shown by no interpreter, whatever its ECHO.
+    rText->push_back('@');
     AppendJoinEscaped(text, length, rText);
-    Checks.Append(journal != nullptr ? &print : nullptr, rText);
+    Checks.Append(journal != nullptr ? &print : nullptr, number, add ? "tavoadd" : "tavoupdate",
+                  rText);
     rText->push_back('\n');
+    ++number;
   }
-  if (counts.written == 0 && counts.left_out > 0) rText->resize(from);
+  if (counts.written == 0 && counts.left_out > 0) {
+    rText->resize(from);
+    number = Checks.first_line();
+  }
+  counts.lines = number - Checks.first_line();
   return counts;
 }

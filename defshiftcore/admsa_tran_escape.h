@@ -19,11 +19,15 @@ constexpr size_t kInterpreterLineLimit = 2047;
 // ClassMaxTasks, ten limits joined), each with its blank and enclosing quotes.
 // Written as arguments (AppendArgument) and then escaped (ScriptEscape), a
 // character takes at most three: a " becomes \" and then \^". So
-// 3 x (340 + 2 + 200) = 1626, and with the check of a journaled command file
-// after it (under 300 characters, admsa_tran_check.h) a command line stays
-// within kInterpreterLineLimit; so do header line 7 with the region and the
-// line that names the region definition when it failed, 2 x 200 characters and
-// some 80 more.
+// 3 x (340 + 2 + 200) = 1626, and with the '@' before it and the check of a
+// journaled command file after it (under 420 characters, admsa_tran_check.h)
+// a command line stays within kInterpreterLineLimit; so do header line 7 with
+// the region, the line that names the region definition when it failed, 2 x
+// 200 characters and some 80 more, and the line that shows it before its
+// commands, 6 x 200 and some 100 more. Expanded, a checked line grows by what
+// its variables hold: twice the journal's path (DEFSHIFT_D, DEFSHIFT_E), twice
+// the command file's name and twice a name cut to 48 characters
+// (DEFSHIFT_U or DEFSHIFT_A, DEFSHIFT_N), each with its carets.
 constexpr size_t kMaxRegionLength = 200;
 
 // Line as the command file holds it. A line holding none of % ^ & | < > is

@@ -60,7 +60,8 @@ std::vector<std::string> CommandLines(AttrToScript* r, CommandChecks* check = nu
       line += static_cast<char>(c);
       continue;
     }
-    if (line.rfind("tavo", 0) == 0) lines.push_back(line);
+    // A checked file's command lines begin with '@'.
+    if (line.rfind("tavo", 0) == 0 || line.rfind("@tavo", 0) == 0) lines.push_back(line);
     line.clear();
   }
   std::fclose(f);
@@ -210,6 +211,9 @@ TEST(CommandLineTest, RandomValuesReachTheProgramsExactly) {
 // whole), not one character more; one too long for any line has its own.
 TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
   CommandChecks checks(1, nullptr);
+  // Every command line number of the definition has as many digits as the
+  // check's sample.
+  checks.Place(1, 1, "pd", "PROG1", 1000, "migratetavo.cmd");
   const std::string check = checks.Sample();
   for (const int type : {PDid, RDid}) {
     for (CommandChecks* with : {static_cast<CommandChecks*>(nullptr), &checks}) {
@@ -223,8 +227,10 @@ TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
         const std::vector<std::string> lines = CommandLines(&r, with, true);
         ASSERT_EQ((type != RDid) + over + 3, lines.size()) << type << over;
         EXPECT_EQ(kPackedLineLimit - over * room, lines[type != RDid].size()) << type << over;
-        EXPECT_EQ(" D=1" + (with != nullptr ? check : ""),
-                  lines.back().substr(lines.back().rfind(" D=1")));
+        // The check, of the sample's length but for the '@' it stands for.
+        const std::string last = lines.back().substr(lines.back().rfind(" D=1"));
+        EXPECT_EQ(with != nullptr ? 4 + check.size() - 1 : 4, last.size()) << last;
+        EXPECT_EQ(with != nullptr, last.find(" & %DEFSHIFT_I% ") == 4) << last;
       }
     }
   }
@@ -294,15 +300,20 @@ TEST(CheckedLinesTest, JournalLeavesOutTheCommandsItHoldsAndCountsThem) {
   for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
     written.push_back(text.substr(at, end - at));
   }
-  ASSERT_EQ(4u, written.size()) << text;
+  // The progress line before the first command written, which is not the
+  // tavoadd: no start line.
+  ASSERT_EQ(5u, written.size()) << text;
   EXPECT_EQ("@REM before", written[0]);
   EXPECT_EQ("@REM P1:", written[1]);
-  EXPECT_EQ(0u, written[2].rfind("tavoupdate -c pd -r R -P P1 A=^(1^) & IF ERRORLEVEL 1 (", 0))
-      << written[2];
-  EXPECT_EQ(0u, written[3].rfind("tavoupdate -c pd -r R -P P1 B=%%x%% & IF ERRORLEVEL 1 (", 0))
+  EXPECT_EQ(0u, written[2].rfind("@SET DEFSHIFT_N=", 0)) << written[2];
+  EXPECT_EQ(0u, written[3].rfind("@tavoupdate -c pd -r R -P P1 A=^(1^) & %DEFSHIFT_I% ", 0))
       << written[3];
-  for (size_t l = 2; l < 4; ++l) {
-    EXPECT_NE(std::string::npos, written[l].find(kJournalTag)) << written[l];
+  EXPECT_EQ(0u, written[4].rfind("@tavoupdate -c pd -r R -P P1 B=%%x%% & %DEFSHIFT_I% ", 0))
+      << written[4];
+  for (size_t l = 3; l < 5; ++l) {
+    std::string appended = "%DEFSHIFT_D% ";
+    AppendFingerprint(CommandFingerprint(commands[l - 2], std::strlen(commands[l - 2])), &appended);
+    EXPECT_NE(std::string::npos, written[l].find(appended)) << written[l];
   }
 
   Journal all;

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "admsa_journal.h"
 #include "admsa_tab.h"
 #include "admsa_tran_escape.h"
 #include "admsa_tran_pack.h"
@@ -33,7 +35,7 @@ using Lines = std::vector<std::string>;
 const char kSample[] = SAMPLES_DIR "/ordentry.desc";
 // Where the check of a command line begins: the escaped command never holds a
 // bare &.
-const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
+const char kCheckStart[] = " & %DEFSHIFT_I% ";
 const char kCountEnd[] = " tavoadd/tavoupdate commands failed";
 
 // Names and descriptions that hold every character the interpreter treats
@@ -59,6 +61,11 @@ Lines SplitLines(const std::string& text) {
     lines.push_back(text.substr(pos, end - pos));
   }
   return lines;
+}
+
+// Line without the '@' that begins a checked file's command lines.
+std::string Unshown(const std::string& line) {
+  return line.rfind("@tavo", 0) == 0 ? line.substr(1) : line;
 }
 
 // The text that the interpreter hands on for line, which must be one command.
@@ -134,10 +141,11 @@ class ChecksTest : public testing::Test {
   std::vector<Lines> Calls(const std::string& name, bool packed) const {
     std::vector<Lines> calls;
     std::string update;  // handed on by the tavoupdate line before, in the same definition
-    for (const std::string& line : FileLines(name)) {
+    for (const std::string& whole : FileLines(name)) {
       const std::string before = std::exchange(update, "");
+      const std::string line = Unshown(whole);
       if (line.rfind("tavo", 0) != 0) continue;
-      EXPECT_GE(kPackedLineLimit, line.size()) << line;
+      EXPECT_GE(kPackedLineLimit, whole.size()) << whole;
       const size_t check = std::min(line.find(kCheckStart), line.size());
       const std::string handed = Handed(line.substr(0, check));
       std::string why;
@@ -149,7 +157,7 @@ class ChecksTest : public testing::Test {
       AppendScriptEscaped(
           joined.data(), joined.size(), &written,
           check < line.size() && NeedsEscapeBeforeJoin(joined.data(), joined.size()));
-      EXPECT_LT(kPackedLineLimit, written.size() + line.size() - check) << before;
+      EXPECT_LT(kPackedLineLimit, written.size() + whole.size() - check) << before;
     }
     return calls;
   }
@@ -162,6 +170,42 @@ class ChecksTest : public testing::Test {
 // failure list.
 std::string NotePrefix(int n) {
   return "@IF \"%DEFSHIFT_FD%\"==\"" + std::to_string(n) + "\" >>\"%DEFSHIFT_L%\" ECHO ";
+}
+
+// Where Pattern first stands in Line after an even number of carets: where
+// the interpreter reads it as it is.
+size_t Unescaped(const std::string& Line, const std::string& Pattern) {
+  for (size_t at = Line.find(Pattern); at != std::string::npos; at = Line.find(Pattern, at + 1)) {
+    size_t carets = 0;
+    while (carets < at && Line[at - 1 - carets] == '^') ++carets;
+    if (carets % 2 == 0) return at;
+  }
+  return std::string::npos;
+}
+
+// The value that the command Set ("SET <name>=<value>", as the file holds it)
+// gives its variable.
+std::string Assigned(const std::string& Set) {
+  const std::string handed = Handed(Set);
+  return handed.substr(handed.find('=') + 1);
+}
+
+// Text with each %<name>% of Values replaced by its value, in one pass, as
+// the interpreter expands a line before it reads it.
+std::string Expanded(const std::string& Text, const std::map<std::string, std::string>& Values) {
+  std::string out;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    bool replaced = false;
+    for (const auto& [name, value] : Values) {
+      if (Text.compare(i, name.size() + 2, "%" + name + "%") != 0) continue;
+      out += value;
+      i += name.size() + 1;
+      replaced = true;
+      break;
+    }
+    if (!replaced) out += Text[i];
+  }
+  return out;
 }
 
 // The checked file is the unchecked one with its additions: a block after the
@@ -187,23 +231,63 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   size_t c = header;
   while (c < checked.size() && !checked[c].empty()) EXPECT_EQ('@', checked[c++][0]);
 
+  // The values the header gives the names of the failure lines.
+  std::map<std::string, std::string> values;
+  for (size_t h = header; h < c; ++h) {
+    for (const char* variable : {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_I", "DEFSHIFT_Q"}) {
+      if (checked[h].rfind(std::string("@SET ") + variable + "=", 0) == 0)
+        values[variable] = Assigned(checked[h].substr(1));
+    }
+  }
+  ASSERT_EQ(4u, values.size());
+
   int definition = 0;
   Lines recap;
   const auto command = [&](size_t p) { return p < plain.size() && plain[p].rfind("tavo", 0) == 0; };
+  Lines progress;
   for (size_t p = header; p < plain.size(); ++p) {
-    const std::string& line = checked.at(++c);
     if (!command(p)) {
-      EXPECT_EQ(plain[p], line);
+      EXPECT_EQ(plain[p], checked.at(++c));
       continue;
     }
-    // The first command of a definition follows the empty line after its remarks.
-    if (plain[p - 1].empty()) ++definition;
+    // The first command of a definition follows the empty line after its
+    // remarks, and the line that shows the definition and, unless its name
+    // holds a %, keeps its name for the failure lines.
+    if (plain[p - 1].empty()) {
+      ++definition;
+      const std::string& shows = checked.at(++c);
+      const size_t echo = Unescaped(shows, "ECHO [");
+      ASSERT_NE(std::string::npos, echo) << shows;
+      progress.push_back(Handed(shows.substr(echo + 5)));
+      values["DEFSHIFT_N"] = "";
+      if (shows.rfind("@SET DEFSHIFT_N=", 0) == 0) {
+        ASSERT_EQ("& ", shows.substr(echo - 2, 2)) << shows;
+        values["DEFSHIFT_N"] = Assigned(shows.substr(1, echo - 3));
+      }
+    }
+    const std::string& line = checked.at(++c);
+    ASSERT_EQ('@', line[0]) << line;
     const size_t check = line.find(kCheckStart);
     ASSERT_NE(std::string::npos, check) << line;
-    EXPECT_EQ(Handed(plain[p]), Handed(line.substr(0, check)));
-    const std::string marker = "DEFSHIFT_FD=" + std::to_string(definition);
-    EXPECT_TRUE(Has(line, marker + ")") && line.size() - line.rfind(marker) == marker.size())
-        << line;
+    EXPECT_EQ(Handed(plain[p]), Handed(line.substr(1, check - 1)));
+    // The check, as it fails above 0 and below, prints the failure line that
+    // names the line's own number, the program and the definition, counts the
+    // failure and notes the definition.
+    const std::string expanded = Expanded(line.substr(check), values);
+    const size_t otherwise = expanded.find(" ELSE IF NOT ERRORLEVEL 0 ");
+    ASSERT_NE(std::string::npos, otherwise) << expanded;
+    const std::string failed = expanded.substr(19, otherwise - 19);
+    EXPECT_EQ(" & IF ERRORLEVEL 1 " + failed + " ELSE IF NOT ERRORLEVEL 0 " + failed, expanded);
+    ASSERT_TRUE(failed.size() > 2 && failed[0] == '(' && failed.back() == ')') << failed;
+    const std::string run = failed.substr(1, failed.size() - 2);
+    const std::string counted = "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
+    const size_t count = run.rfind(counted);
+    ASSERT_NE(std::string::npos, count) << run;
+    EXPECT_EQ(std::to_string(definition), run.substr(count + counted.size()));
+    const std::string program = plain[p].substr(0, plain[p].find(' '));
+    EXPECT_EQ("ECHO Failed at line " + std::to_string(c + 1) + " of c.cmd: " + program + " " +
+                  (definition < 10 ? "pd " : "td ") + kSpecialNames[definition - 1],
+              Handed(run.substr(0, count)));
     if (command(p + 1)) continue;
     const std::string& note = checked.at(++c);
     ASSERT_EQ(0u, note.rfind(NotePrefix(definition), 0)) << note;
@@ -211,8 +295,13 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
   }
   ASSERT_EQ(10, definition);
   ASSERT_EQ(10u, recap.size());
+  ASSERT_EQ(10u, progress.size());
   for (size_t i = 0; i < recap.size(); ++i) {
-    EXPECT_EQ(std::string("Failed: ") + (i < 9 ? "pd " : "td ") + kSpecialNames[i], recap[i]);
+    const std::string shown = (i < 9 ? "pd " : "td ") + std::string(kSpecialNames[i]);
+    EXPECT_EQ("Failed: " + shown, recap[i]);
+    // Its place among the 10 definitions of the migration.
+    const std::string percent = i < 9 ? " " + std::to_string(10 * (i + 1)) : "100";
+    EXPECT_EQ("[" + percent + "%] " + std::to_string(i + 1) + " of 10  " + shown, progress[i]);
   }
   EXPECT_EQ(2, std::count_if(checked.begin(), checked.end(),
                              [](const std::string& line) { return line.rfind(':', 0) == 0; }));
@@ -226,15 +315,20 @@ TEST_F(ChecksTest, AdditionsLeaveEveryLineAndArgumentAsItWas) {
 // failures.
 void ExpectRunsOnWindowsNT4(const Lines& lines) {
   const char* const newer[] = {"EXIT /B", "SETLOCAL ", "DELAYEDEXPANSION", "SET /P", "%~"};
-  const std::string variables[] = {"DEFSHIFT_FAILED", "DEFSHIFT_PASSED", "DEFSHIFT_FD",
-                                   "DEFSHIFT_RUN",    "DEFSHIFT_L",      "DEFSHIFT_J",
-                                   "ERRORLEVEL"};
+  const std::string variables[] = {
+      "DEFSHIFT_FAILED", "DEFSHIFT_FD", "DEFSHIFT_L", "DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N",
+      "DEFSHIFT_J",      "DEFSHIFT_K",  "DEFSHIFT_W", "DEFSHIFT_S", "DEFSHIFT_D", "DEFSHIFT_E",
+      "DEFSHIFT_I",      "DEFSHIFT_Q",  "DEFSHIFT_P", "DEFSHIFT_R", "ERRORLEVEL"};
   for (const std::string& whole : lines) {
     if (whole.rfind("@REM", 0) == 0) continue;
     // The file's own part of the line: the values of a command or a name may
     // hold anything.
     std::string line = whole;
-    if (whole.rfind("tavo", 0) == 0) line = whole.substr(whole.find(kCheckStart));
+    if (Unshown(whole).rfind("tavo", 0) == 0) line = whole.substr(whole.find(kCheckStart));
+    // The values of A, U and N hold names.
+    for (const char* named : {"@SET DEFSHIFT_A=", "@SET DEFSHIFT_U=", "@SET DEFSHIFT_N="}) {
+      if (whole.rfind(named, 0) == 0) line = named;
+    }
     if (whole.rfind("@IF \"%DEFSHIFT_FD%\"", 0) == 0) line = whole.substr(0, whole.find(" ECHO "));
     for (const char* construct : newer) {
       if (!Has(line, construct)) continue;
@@ -252,6 +346,45 @@ void ExpectRunsOnWindowsNT4(const Lines& lines) {
       EXPECT_TRUE(known) << line.substr(at);
     }
   }
+}
+
+// The length of the longest line of a checked file once the interpreter has
+// put in the values of the variables it names: those set by the file (their
+// assignments read by the model, the journal's own name taken as it is), and
+// the journal's name with Folder characters of its folder before it.
+size_t LongestExpanded(const Lines& lines, size_t Folder) {
+  std::map<std::string, size_t> length;  // %NAME% -> the length of its value
+  size_t longest = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("@SET DEFSHIFT_J=", 0) == 0) length["%DEFSHIFT_J%"] = Folder + line.size() - 16;
+    size_t expanded = line.size();
+    for (const auto& [name, value] : length) {
+      for (size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + 1)) {
+        expanded += value - std::min(value, name.size());
+      }
+    }
+    longest = std::max(longest, expanded);
+    // The assignments the lines after this one expand.
+    for (const char* variable :
+         {"DEFSHIFT_A", "DEFSHIFT_U", "DEFSHIFT_N", "DEFSHIFT_D", "DEFSHIFT_E", "DEFSHIFT_I",
+          "DEFSHIFT_Q", "DEFSHIFT_P", "DEFSHIFT_R"}) {
+      const std::string set = std::string("@SET ") + variable + "=";
+      if (line.rfind(set, 0) != 0) continue;
+      // The value as the line holds it, to its first & that the interpreter
+      // reads; its carets and %% count once.
+      size_t end = Unescaped(line, "& ");
+      std::string value =
+          line.substr(set.size(), end == std::string::npos ? end : end - set.size());
+      size_t n = 0;
+      for (size_t i = 0; i < value.size(); ++i, ++n) {
+        if (value[i] == '^' || (value[i] == '%' && i + 1 < value.size() && value[i + 1] == '%'))
+          ++i;
+      }
+      if (Has(value, "%DEFSHIFT_J%")) n += length["%DEFSHIFT_J%"] - 12;
+      length["%" + std::string(variable) + "%"] = n;
+    }
+  }
+  return longest;
 }
 
 // The checked and journaled files of the longest region keep every line
@@ -280,6 +413,9 @@ TEST_F(ChecksTest, LongestRegionFitsEveryCheckedLine) {
             recap = Handed(line.substr(NotePrefix(30).size()));
         }
         EXPECT_GE(kInterpreterLineLimit, longest);
+        // So too once the interpreter has put in the values of the variables a
+        // line names, with the journal in a folder of 120 characters.
+        EXPECT_GE(kInterpreterLineLimit, LongestExpanded(lines, 120)) << region;
         if (image[0] == 'O') {
           EXPECT_EQ("Failed: rd " + region, recap);
         }
@@ -323,7 +459,8 @@ class InterpreterTest : public ChecksTest {
   // The calls that the command file name makes, as the models find them.
   std::vector<Lines> CallsOf(const std::string& name) const {
     std::vector<Lines> calls;
-    for (const std::string& line : FileLines(name)) {
+    for (const std::string& whole : FileLines(name)) {
+      const std::string line = Unshown(whole);
       if (line.rfind("tavo", 0) != 0) continue;
       calls.emplace_back();
       std::string why;
@@ -353,12 +490,14 @@ class InterpreterTest : public ChecksTest {
     const bool programs = std::filesystem::exists(dir_.Path("tavoadd.exe")) &&
                           std::filesystem::exists(dir_.Path("tavoupdate.exe"));
     const std::string journal = dir_.Path("migratetavo.jnl");
-    const bool journaled = std::filesystem::exists(journal);
+    const bool journaled = std::filesystem::is_regular_file(journal);
     const std::string before = journaled ? ReadFile(journal) : "";
     ProgramRun run;
     for (int attempt = 0; attempt < 3; ++attempt) {
       if (attempt > 0 && journaled) std::ofstream(journal, std::ios::binary) << before;
-      if (attempt > 0 && !journaled) std::filesystem::remove(journal);
+      if (attempt > 0 && !journaled && !std::filesystem::is_directory(journal)) {
+        std::filesystem::remove(journal);
+      }
       std::filesystem::remove(dir_.Path("calls.log"));
       run = RunProgram(std::string(system, n) + "\\cmd.exe", {"/c", name}, dir_.path());
       if (!programs || !Has(run.err, "Can't recognize 'tavo")) break;
@@ -366,6 +505,7 @@ class InterpreterTest : public ChecksTest {
     if (status != kAnyStatus) {
       EXPECT_EQ(status, run.status) << run.err;
     }
+    screen_ = SplitLines(run.out);
     if (calls != nullptr) {
       calls->clear();
       for (const std::string& line : SplitLines(ReadFile(dir_.Path("calls.log")))) {
@@ -387,6 +527,25 @@ class InterpreterTest : public ChecksTest {
     ADD_FAILURE() << "no counts line in\n" << run.out;
     return {};
   }
+
+  // The line number, from 1, of the first line of the file name that begins
+  // with Start.
+  size_t LineOf(const std::string& name, const std::string& Start) const {
+    const Lines lines = FileLines(name);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].rfind(Start, 0) == 0) return i + 1;
+    }
+    ADD_FAILURE() << "no line begins with " << Start;
+    return 0;
+  }
+
+  // What the last Run printed, a line each, and as one text.
+  std::string run_out() const {
+    std::string text;
+    for (const std::string& line : screen_) text += line + "\n";
+    return text;
+  }
+  Lines screen_;
 };
 
 // The sample's command file with a tavoadd that fails for two names, with the
@@ -446,6 +605,39 @@ TEST_F(InterpreterTest, SpecialCharactersArriveAndAreNamedExactly) {
                           ",pd,\"a\"\"b\",migrated,", ",td,%1,"}) {
     EXPECT_TRUE(Has(account, row)) << row << "\n" << account;
   }
+  // On screen, each definition's line and, after each command that failed,
+  // the line of the file that holds it, with the name exactly.
+  const Lines file = FileLines("migratetavo.cmd");
+  std::vector<Lines> at(file.size() + 1);  // the call of each line, by number
+  for (size_t i = 0; i < file.size(); ++i) {
+    const std::string line = Unshown(file[i]);
+    if (line.rfind("tavo", 0) != 0) continue;
+    std::string why;
+    EXPECT_TRUE(SplitArguments(Handed(line.substr(0, line.find(kCheckStart))), &at[i + 1], &why));
+  }
+  Lines shown, expected_shown;
+  for (const std::string& line : screen_) {
+    if (line.rfind("Failed at line ", 0) == 0 || line.rfind("[", 0) == 0) shown.push_back(line);
+  }
+  size_t number = 0;  // of the last command line whose call came
+  int definition = 0;
+  for (const Lines& call : calls) {
+    if (call[0] == "tavoadd") {
+      ++definition;
+      const std::string percent = definition < 10 ? " " + std::to_string(10 * definition) : "100";
+      expected_shown.push_back("[" + percent + "%] " + std::to_string(definition) + " of 10  " +
+                               call[2] + " " + call[6]);
+    }
+    while (++number < at.size() && at[number] != call) {
+    }
+    ASSERT_GT(at.size(), number);
+    const bool failure = call[0] == "tavoadd" ? (call[6] == "A&B|C<D>" || call[6] == "a\"b")
+                                              : (call[6] == "\"q\" ,;=" || call[6] == "%1");
+    if (!failure) continue;
+    expected_shown.push_back("Failed at line " + std::to_string(number) +
+                             " of migratetavo.cmd: " + call[0] + " " + call[2] + " " + call[6]);
+  }
+  EXPECT_EQ(expected_shown, shown);
 }
 
 // Run by CALL from another command file: the caller gets the status as its
@@ -500,6 +692,11 @@ TEST_F(InterpreterTest, JournaledRunsFinishTheMigrationWithEachCommandOnce) {
   ASSERT_LT(calls.size(), 8u);
   passed.insert(passed.end(), calls.begin(), calls.end());
   Defshift(migrate);
+  // The run ended by force left its lock, which the report names: no run is
+  // going on, so it goes.
+  EXPECT_TRUE(Has(out_, " Journal migratetavo.jnl: its lock migratetavo.jnl.lock exists: "))
+      << out_;
+  std::filesystem::remove(dir_.Path("migratetavo.jnl.lock"));
   EXPECT_EQ(Lines{"0 of " + std::to_string(8 - calls.size()) + kCountEnd},
             Run("migratetavo.cmd", "", 0, &calls));
   passed.insert(passed.end(), calls.begin(), calls.end());
@@ -511,6 +708,137 @@ TEST_F(InterpreterTest, JournaledRunsFinishTheMigrationWithEachCommandOnce) {
   EXPECT_TRUE(Has(out_, " Nothing is left to run: ")) << out_;
   EXPECT_EQ(Lines{std::string("0 of 0") + kCountEnd}, Run("migratetavo.cmd", "", 0, &calls));
   EXPECT_TRUE(calls.empty());
+}
+
+// The journaled sample run with a tavoadd that fails for OE02: the screen
+// holds the programs' output, a line for each definition with its place, the
+// failure line naming the line of the command file, and the recap; none of
+// the file's machinery. The journal notes each tavoadd before it runs and the
+// end of the run, and the lock is given back.
+TEST_F(InterpreterTest, JournaledRunShowsOneLineADefinitionAndTheLineOfAFailure) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  EXPECT_EQ((Lines{"1 of 140 tavoadd/tavoupdate commands failed", "Failed: wd OE02"}),
+            Run("migratetavo.cmd", "tavoadd 1 OE02\n", 1, &calls));
+  EXPECT_EQ(expected, calls);
+  const std::string failure =
+      "Failed at line " +
+      std::to_string(LineOf("migratetavo.cmd", "@tavoadd -c wd -r ORDERS -P OE02 ")) +
+      " of migratetavo.cmd: tavoadd wd OE02";
+  Lines shown;
+  for (const std::string& line : screen_) {
+    for (const char* machinery : {"SET /A", "ERRORLEVEL", "DSJ1", "DEFSHIFT_", "tavoupdate -c"}) {
+      EXPECT_FALSE(Has(line, machinery)) << line;
+    }
+    if (line.rfind("[", 0) == 0 || line.rfind("Failed at", 0) == 0) shown.push_back(line);
+  }
+  ASSERT_EQ(31u, shown.size());  // 30 definitions and the failure
+  EXPECT_EQ("[  2%] 1 of 34  wd OE01", shown[0]);
+  EXPECT_EQ("[  5%] 2 of 34  wd OE02", shown[1]);
+  EXPECT_EQ(failure, shown[2]);
+  EXPECT_EQ("[100%] 34 of 34  rd ORDERS", shown.back());
+  // The header's four lines, the 31 above, the recap's two and the failure
+  // list's line: nothing else.
+  EXPECT_GE(38u, screen_.size()) << run_out();
+
+  const Lines journal = SplitLines(ReadText(dir_.Path("migratetavo.jnl")));
+  ASSERT_EQ(139u + 29u + 1u, journal.size());  // every command but one, 29 starts, the end
+  EXPECT_EQ(0u, journal[0].rfind("DSJ1 start ", 0));
+  EXPECT_EQ("DSJ1 end", journal.back());
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+}
+
+// A journal whose name a folder takes from the start stops the run before its
+// first tavoadd; one whose name a folder takes part way (the program of a
+// command takes it) stops the run at once after that command, which the
+// screen names with the line to append by hand. Either run ends with status 1
+// and gives the lock back; with the journal mended, defshift writes every
+// command but the ones that ran.
+TEST_F(InterpreterTest, JournalThatCannotBeWrittenStopsTheRun) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  const std::vector<Lines> expected = Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  const Lines migrate = {"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"};
+  const std::string journal = dir_.Path("migratetavo.jnl");
+  std::filesystem::create_directory(journal);
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "", 1, &calls, /*Counts=*/false);
+  EXPECT_TRUE(calls.empty());
+  const std::string first = std::to_string(LineOf("migratetavo.cmd", "@tavoadd "));
+  EXPECT_TRUE(Has(run_out(), "Stopped: the journal \"migratetavo.jnl\" cannot be written"))
+      << run_out();
+  EXPECT_TRUE(Has(run_out(), "The tavoadd at line " + first + " of migratetavo.cmd did not run."))
+      << run_out();
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+  std::filesystem::remove(journal);
+
+  // The fourth tavoupdate of OE01 takes the journal's name.
+  const std::string argument = "ResourceDescription=\"Order desk 1\"";
+  Run("migratetavo.cmd", "tavoupdate folder:migratetavo.jnl " + argument + "\n", 1, &calls,
+      /*Counts=*/false);
+  ASSERT_EQ(5u, calls.size());
+  EXPECT_EQ(std::vector<Lines>(expected.begin(), expected.begin() + 5), calls);
+  const size_t line = LineOf("migratetavo.cmd", "@tavoupdate -c wd -r ORDERS -P OE01  Priority=5 ");
+  EXPECT_TRUE(Has(run_out(), "The command at line " + std::to_string(line) +
+                                 " of migratetavo.cmd succeeded, but its line did not reach "
+                                 "the journal."))
+      << run_out();
+  std::string owed;
+  for (const std::string& shown : screen_) {
+    if (shown.rfind("DSJ1 ", 0) == 0) owed = shown;
+  }
+  ASSERT_EQ(kJournalLineLength, owed.size()) << run_out();
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl.lock")));
+  // Mended: the folder goes, the journal comes back with the line owed.
+  std::filesystem::remove(journal);
+  std::filesystem::rename(journal + ".kept", journal);
+  std::ofstream(journal, std::ios::binary | std::ios::app) << owed << "\r\n";
+  Defshift(migrate);
+  EXPECT_EQ(std::vector<Lines>(expected.begin() + 5, expected.end()), CallsOf("migratetavo.cmd"));
+}
+
+// A second run while the lock is held runs nothing, says what to remove, and
+// ends with status 1, leaving the lock; defshift, reading the journal, says a
+// run may be going on.
+TEST_F(InterpreterTest, SecondRunWhileTheLockIsHeldRunsNothing) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  const std::string lock = dir_.Path("migratetavo.jnl.lock");
+  std::filesystem::create_directory(lock);
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "", 1, &calls, /*Counts=*/false);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(Has(run_out(),
+                  "Another run of this command file holds its journal: the lock "
+                  "\"migratetavo.jnl.lock\" exists. Nothing is run."))
+      << run_out();
+  EXPECT_TRUE(Has(run_out(), "\nRD \"migratetavo.jnl.lock\"")) << run_out();
+  EXPECT_TRUE(std::filesystem::is_directory(lock));
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("migratetavo.jnl")));
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl"});
+  EXPECT_TRUE(Has(out_, "a run of its command file may be going on")) << out_;
+}
+
+// A run ended by force while a tavoadd runs: the next defshift names that
+// definition in doubt, with the line to append if its resource exists, and
+// the account gives it its reason.
+TEST_F(InterpreterTest, InterruptedTavoaddIsNamedInDoubt) {
+  ASSERT_NO_FATAL_FAILURE(Image("ORDENTRY", kSample));
+  Migrate("ORDENTRY", "ORDERS", {"-j", "migratetavo.jnl"});
+  std::vector<Lines> calls;
+  Run("migratetavo.cmd", "tavoadd kill PR01\n", kAnyStatus, &calls, /*Counts=*/false);
+  std::filesystem::remove(dir_.Path("migratetavo.jnl.lock"));
+  Defshift({"-i", "ORDENTRY", "-r", "ORDERS", "-j", "migratetavo.jnl", "-a", "a.csv"});
+  const std::string add = "tavoadd -c wd -r ORDERS -P PR01";
+  std::string line = kJournalTag;
+  AppendFingerprint(CommandFingerprint(add.data(), add.size()), &line);
+  EXPECT_TRUE(Has(out_,
+                  " .... resource 'PR01' (wd) is in doubt: its tavoadd was running when "
+                  "the last run of the command file ended. Check whether the resource "
+                  "exists; if it does, append this line to the journal migratetavo.jnl: " +
+                      line + "\n"))
+      << out_;
+  EXPECT_TRUE(Has(ReadFile(dir_.Path("a.csv")), ",wd,PR01,migrated,in-doubt\r\n"));
 }
 
 #else

@@ -84,11 +84,14 @@ class CodePageTest : public testing::Test {
   // program and its arguments as the file holds them.
   std::vector<Lines> CallsOf(const std::string& Name) const {
     std::vector<Lines> calls;
-    for (const std::string& line : FileLines(Name)) {
+    for (std::string line : FileLines(Name)) {
+      // A checked file's command lines begin with '@', and their checks with
+      // the part kept in DEFSHIFT_I.
+      if (line.rfind("@tavo", 0) == 0) line.erase(0, 1);
       if (line.rfind("tavo", 0) != 0) continue;
       std::string handed;
       std::string why;
-      EXPECT_TRUE(Interpret(line.substr(0, line.find(" & IF ERRORLEVEL 1 (")), &handed, &why))
+      EXPECT_TRUE(Interpret(line.substr(0, line.find(" & %DEFSHIFT_I% ")), &handed, &why))
           << line << "\n"
           << why;
       calls.emplace_back();
@@ -128,12 +131,19 @@ TEST_F(CodePageTest, CheckedPackedAndJournaledFilesCarryTheConvertedTexts) {
     int lost = 0;
     for (size_t i = 0; i < before.size(); ++i) {
       if (before[i].find(" command file: generated ") != std::string::npos) continue;
-      // A journaled command's fingerprint is of its words as the file holds them.
-      if (before[i].find("ECHO DSJ1 ") != std::string::npos) {
-        const size_t at = before[i].find("ECHO DSJ1 ") + 10;
-        ASSERT_EQ(at, after[i].find("ECHO DSJ1 ") + 10);
-        before[i].replace(at, 64, 64, '#');
-        after[i].replace(at, 64, 64, '#');
+      // A journaled command's fingerprint is of its words as the file holds them:
+      // where the check notes it, appends it and a tavoadd's start line.
+      for (const std::string mark : {"SET DEFSHIFT_S=", "%DEFSHIFT_D% ", "%DEFSHIFT_D% start "}) {
+        for (size_t at = before[i].find(mark); at != std::string::npos;
+             at = before[i].find(mark, at + 1)) {
+          const size_t print = at + mark.size();
+          if (before[i].size() < print + 64 ||
+              before[i].find_first_not_of("0123456789abcdef", print) < print + 64)
+            continue;
+          ASSERT_EQ(at, after[i].find(mark, at));
+          before[i].replace(print, 64, 64, '#');
+          after[i].replace(print, 64, 64, '#');
+        }
       }
       ASSERT_EQ(before[i].size(), after[i].size()) << after[i];
       const std::string received = Received(437, after[i]);
@@ -179,11 +189,13 @@ TEST_F(CodePageTest, CheckedPackedAndJournaledFilesCarryTheConvertedTexts) {
   }
 
   // Every command of the journaled file passed: its journal holds them all.
+  // (A check appends "DSJ1" by DEFSHIFT_D, and then the fingerprint.)
   std::string journal;
-  const std::string echo = "ECHO DSJ1 ";
+  const std::string echo = "& %DEFSHIFT_D% ";
   for (const std::string& line : FileLines("cp.cmd")) {
     const size_t at = line.find(echo);
-    if (at != std::string::npos) journal += line.substr(at + 5, 5 + 64) + "\r\n";
+    if (at == std::string::npos || line.compare(at + echo.size(), 6, "start ") == 0) continue;
+    journal += "DSJ1 " + line.substr(at + echo.size(), 64) + "\r\n";
   }
   std::ofstream(dir_.Path("x.jnl"), std::ios::binary) << journal;
   const Lines again = {"-i", "TEXTS", "-r", "R1", "-j", "x.jnl", "-o", "cp.cmd", "-c", "437:1252"};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const char kSample[] = SAMPLES_DIR "/ordentry.desc";
-const char kCheckStart[] = " & IF ERRORLEVEL 1 (";
-const std::string kJournalEcho = ">>\"%DEFSHIFT_J%\" ECHO ";
+const char kCheckStart[] = " & %DEFSHIFT_I% ";
+// How a check appends a line to the journal: DEFSHIFT_D holds the append of
+// "DSJ1", which the fingerprint follows.
+const std::string kJournalEcho = "& %DEFSHIFT_D% ";
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
@@ -54,7 +57,9 @@ class JournalRunTest : public testing::Test {
     Lines commands;
     std::ofstream out;
     if (!Journal.empty()) out.open(dir_.Path(Journal), std::ios::binary | std::ios::app);
-    for (const std::string& line : SplitLines(ReadText(dir_.Path(name)))) {
+    for (std::string line : SplitLines(ReadText(dir_.Path(name)))) {
+      // A checked file's command lines begin with '@'.
+      if (line.rfind("@tavo", 0) == 0) line.erase(0, 1);
       if (line.rfind("tavo", 0) != 0) continue;
       std::string why;
       Lines words;
@@ -63,7 +68,8 @@ class JournalRunTest : public testing::Test {
       EXPECT_TRUE(SplitArguments(commands.back(), &words, &why)) << why;
       std::string print = kJournalTag;
       AppendFingerprint(FingerprintOf(words), &print);
-      EXPECT_TRUE(!Has(line, kCheckStart) || Has(line, kJournalEcho + print + ")")) << line;
+      EXPECT_TRUE(!Has(line, kCheckStart) || Has(line, kJournalEcho + print.substr(5) + "&"))
+          << line;
       if (!Journal.empty()) out << print << "\r\n";
     }
     return commands;
@@ -177,6 +183,53 @@ TEST_F(JournalRunTest, ForeignJournalFailsAndCutJournalIsRead) {
   run = Defshift({"-j", "m.jnl", "-o", "./m.jnl"});
   EXPECT_EQ(1, run.status);
   EXPECT_TRUE(Has(run.out, "The journal file 'm.jnl' and the file './m.jnl' are the same file\n"));
+}
+
+// A journal whose last line is the start of a tavoadd names that definition
+// in doubt, in the report and the account, with the line to append when its
+// resource exists, and the file still holds its commands; ended by the end
+// line of a run, it names none. A lock beside the journal, in the journal's
+// folder, is reported as a run that may be going on.
+TEST_F(JournalRunTest, StartLineLastNamesTheDefinitionInDoubt) {
+  ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
+  ASSERT_EQ(0, Defshift({"-o", "plain.cmd"}).status);
+  const Lines commands = Commands("plain.cmd");
+  const std::string add = "tavoadd -c wd -r ORDERS -P OE02";
+  ASSERT_EQ(add, commands.at(8));
+  std::string start = "DSJ1 start ";
+  AppendFingerprint(CommandFingerprint(add.data(), add.size()), &start);
+  std::string done = kJournalTag;
+  AppendFingerprint(CommandFingerprint(add.data(), add.size()), &done);
+  std::filesystem::create_directory(dir_.Path("runs"));
+  std::ofstream(dir_.Path("runs/m.jnl"), std::ios::binary) << "DSJ1 end\r\n" << start << "\r\n";
+  std::filesystem::create_directory(dir_.Path("runs/m.jnl.lock"));
+
+  ProgramRun run = Defshift({"-j", "runs/m.jnl", "-a", "a.csv"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(Has(run.out,
+                  " Journal runs/m.jnl: its lock runs/m.jnl.lock exists: a run of its "
+                  "command file may be going on"))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, " Journal runs/m.jnl: its last run ended while a tavoadd was running (" +
+                               start + ")"))
+      << run.out;
+  EXPECT_TRUE(Has(run.out,
+                  " .... resource 'OE02' (wd) is in doubt: its tavoadd was running when "
+                  "the last run of the command file ended. Check whether the resource "
+                  "exists; if it does, append this line to the journal runs/m.jnl: " +
+                      done + "\n"))
+      << run.out;
+  EXPECT_TRUE(Has(ReadFile(dir_.Path("a.csv")), ",wd,OE02,migrated,in-doubt\r\n"));
+  EXPECT_EQ(commands, Commands("migratetavo.cmd"));
+
+  // The lock gone, and the run that started OE02's tavoadd ended after it.
+  std::filesystem::remove(dir_.Path("runs/m.jnl.lock"));
+  std::ofstream(dir_.Path("runs/m.jnl"), std::ios::binary | std::ios::app) << "DSJ1 end\r\n";
+  run = Defshift({"-j", "runs/m.jnl", "-a", "a.csv"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_FALSE(Has(run.out, "doubt")) << run.out;
+  EXPECT_FALSE(Has(run.out, "lock")) << run.out;
+  EXPECT_FALSE(Has(ReadFile(dir_.Path("a.csv")), "in-doubt"));
 }
 
 }  // namespace

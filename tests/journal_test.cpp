@@ -194,3 +194,74 @@ TEST(FailureListTest, NeverNamesTheCommandFileOrTheJournal) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Start(const std::string& done) { return "DSJ1 start " + done.substr(5); }
+
+// The lines of a file that notes its tavoadds and its end, and journals
+// written before it did: the command in doubt is the one whose start line
+// ends the journal without a line of its success; a start line cut short is
+// left aside, also when the next run's line was appended to it; start and end
+// lines are not commands held.
+TEST(JournalTest, StartAndEndLinesNameTheCommandInDoubt) {
+  struct Case {
+    std::string text;
+    size_t held;
+    size_t lines;
+    size_t cut;
+    const std::string* doubt;  // null for none
+  };
+  const std::string end = "DSJ1 end";
+  const Case cases[] = {
+      {kA + "\r\n" + kB + "\r\n", 2, 2, 0, nullptr},
+      {Start(kA) + "\r\n" + kA + "\r\n" + end + "\r\n", 1, 3, 0, nullptr},
+      {Start(kA) + "\r\n" + kA + "\r\n" + Start(kB) + "\r\n", 1, 3, 0, &kB},
+      {Start(kA) + "\r\n" + kA + "\r\n" + Start(kB), 1, 3, 0, &kB},
+      {Start(kA) + "\r\n" + Start(kB) + "\r\n" + end + "\r\n", 0, 3, 0, nullptr},
+      {Start(kA) + "\r\n" + Start(kB) + "\r\n" + kA + "\r\n", 1, 3, 0, nullptr},
+      {kB + "\r\n" + Start(kB) + "\r\n", 1, 2, 0, nullptr},
+      {Start(kB) + "\r\n" + kB.substr(0, 40), 0, 1, 1, &kB},
+      {Start(kB) + "\r\n" + Start(kA).substr(0, 12) + std::string(300, '\0'), 0, 1, 1, &kB},
+      {Start(kB) + "\r\nDSJ1 e", 0, 1, 1, &kB},
+      {Start(kB) + "\r\n" + Start(kA).substr(0, 40) + kA + "\r\n", 1, 2, 1, nullptr},
+      {Start(kB) + "\r\n" + kA.substr(0, 9) + Start(kA) + "\r\n", 0, 2, 1, &kA},
+      {Start(kB) + "\r\n" + Start(kA).substr(0, 9) + end + "\r\n", 0, 2, 1, nullptr},
+  };
+  for (const Case& c : cases) {
+    Journal journal;
+    ASSERT_EQ(0, journal.ReadText(c.text)) << c.text;
+    EXPECT_EQ(c.held, journal.held()) << c.text;
+    EXPECT_EQ(c.lines, journal.lines()) << c.text;
+    EXPECT_EQ(c.cut, journal.cut()) << c.text;
+    EXPECT_EQ(c.doubt != nullptr, journal.in_doubt()) << c.text;
+    EXPECT_EQ(c.doubt != nullptr && *c.doubt == kB, journal.InDoubt(PrintOf(kB))) << c.text;
+    EXPECT_FALSE(c.doubt == nullptr && journal.InDoubt(PrintOf(kA))) << c.text;
+    // A start line holds no command.
+    EXPECT_EQ(Has(c.text, kA + "\r\n") || Has(c.text, kA + "\n"), journal.Holds(PrintOf(kA)))
+        << c.text;
+  }
+  // Lines of the new kinds that no command file writes.
+  const std::string foreigns[] = {"DSJ1 started " + kA.substr(5), "DSJ1 start " + kA.substr(6),
+                                  "DSJ1 end.", "DSJ1 End", "DSJ1 start" + kA.substr(5)};
+  for (const std::string& foreign : foreigns) {
+    Journal journal;
+    EXPECT_EQ(Journal::kForeignLine, journal.ReadText(kA + "\r\n" + foreign + "\r\n" + kB + "\r\n"))
+        << foreign;
+    EXPECT_EQ(2u, journal.foreign_line()) << foreign;
+    EXPECT_FALSE(journal.in_doubt());
+  }
+}
+
+// The lock beside the journal is never the command file; line numbers show in
+// groups of three digits.
+TEST(FailureListTest, LockIsNeverTheCommandFile) {
+  EXPECT_EQ("migratetavo.jnl.lock", LockName("C:\\runs\\migratetavo.jnl", "migratetavo.cmd"));
+  EXPECT_EQ("m.lock.lock", LockName("j/m", "x/M.LOCK"));
+  EXPECT_EQ("1", Grouped(1));
+  EXPECT_EQ("999", Grouped(999));
+  EXPECT_EQ("1,000", Grouped(1000));
+  EXPECT_EQ("12,345,678", Grouped(12345678));
+}
+
+}  // namespace

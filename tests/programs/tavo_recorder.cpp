@@ -13,7 +13,10 @@
 //    with status 0 otherwise. The status "kill" instead ends, on Windows, the
 //    process that started it (the command interpreter running the file) at
 //    once, as an interruption would, and then itself, without recording the
-//    call: the call has done nothing.
+//    call: the call has done nothing. The status "folder:<name>" (a name
+//    without blanks) instead takes the name <name> in the working folder by a
+//    folder, as a journal that can no longer be written, and then ends with 0:
+//    a file of that name is first renamed <name>.kept.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -29,8 +32,9 @@
 
 namespace {
 
-// The status of a "kill" rule.
+// The status of a "kill" rule, and of a "folder:" rule.
 constexpr int kKill = -1000000;
+constexpr int kFolder = -1000001;
 
 // Ends the process that started this one.
 void EndParent() {
@@ -59,9 +63,18 @@ std::string OwnName(const char* argv0) {
   return path;
 }
 
+// Takes Name by a folder, the file of that name kept as Name.kept.
+void TakeByFolder(const std::string& Name) {
+  std::rename(Name.c_str(), (Name + ".kept").c_str());
+#if defined(_WIN32)
+  CreateDirectoryA(Name.c_str(), nullptr);
+#endif
+}
+
 // The status that fail.txt in the working folder gives the call of self with
-// the arguments argv; 0 when none does.
-int StatusOf(const std::string& self, int argc, char** argv) {
+// the arguments argv; 0 when none does. The name of a "folder:" rule goes to
+// *rFolder.
+int StatusOf(const std::string& self, int argc, char** argv, std::string* rFolder) {
   FILE* fail = std::fopen("fail.txt", "rb");
   if (fail == nullptr) return 0;
   int status = 0;
@@ -75,7 +88,13 @@ int StatusOf(const std::string& self, int argc, char** argv) {
     const std::string code = rule.substr(blank + 1, second - blank - 1);
     const std::string text = rule.substr(second + 1);
     for (int i = 1; i < argc; ++i) {
-      if (text == argv[i]) status = code == "kill" ? kKill : std::atoi(code.c_str());
+      if (text != argv[i]) continue;
+      if (code.rfind("folder:", 0) == 0) {
+        *rFolder = code.substr(7);
+        status = kFolder;
+      } else {
+        status = code == "kill" ? kKill : std::atoi(code.c_str());
+      }
     }
   }
   std::fclose(fail);
@@ -86,10 +105,15 @@ int StatusOf(const std::string& self, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const std::string self = OwnName(argc > 0 ? argv[0] : nullptr);
-  const int status = StatusOf(self, argc, argv);
+  std::string folder;
+  int status = StatusOf(self, argc, argv, &folder);
   if (status == kKill) {
     EndParent();
     return 255;
+  }
+  if (status == kFolder) {
+    TakeByFolder(folder);
+    status = 0;
   }
   std::string call = self;
   for (int i = 1; i < argc; ++i) {
