@@ -26,17 +26,6 @@ namespace {
 const char kDefaultOutput[] = "migratetavo.cmd";
 const char kDefaultLog[] = "defshift.log";
 
-enum OptionBit : uint32_t {
-  kSourceBit = 1,
-  kOutputBit = 2,
-  kLogBit = 4,
-  kRegionBit = 8,
-  kAccountBit = 16,
-  kCheckBit = 32,
-  kJournalBit = 64,
-  kPackBit = 128,
-};
-
 char* CopyText(const char* text) {
   char* copy = strdup(text);
   if (copy == nullptr) {

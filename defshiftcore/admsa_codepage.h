@@ -27,8 +27,6 @@ class CodePageNotes {
   // report of a control file of ASCII texts stays as it was.
   void Report(bool Commands) const;
 
-  uint32_t count() const { return count_; }
-
  private:
   uint32_t count_ = 0;
   bool region_ = false;

@@ -90,6 +90,14 @@ int WriteText(const char* text, FILE* out) {
   return ErrorOf([&] { return std::fputs(text, out) != EOF; });
 }
 
+// The report's own copy of the name of its file; a run without the storage for
+// it does not go on.
+OwnedText KeepName(const char* Name) {
+  OwnedText kept(strdup(Name));
+  if (kept == nullptr) OutOfMemory(static_cast<long>(std::strlen(Name)) + 1);
+  return kept;
+}
+
 }  // namespace
 
 Errorc::Errorc()
@@ -174,7 +182,7 @@ void Errorc::Init(const char* LogFile) {
   const bool console_failed = std::ferror(stdout) != 0;
   std::clearerr(stdout);
   if (LogFile != nullptr) {
-    FileName = CopyText(LogFile);
+    FileName = KeepName(LogFile);
     int cause = 0;
     if (LogHandle == nullptr) {
       lent = false;
@@ -204,7 +212,7 @@ void Errorc::InitStream(FILE* Stream, const char* Name) {
   if (LogHandle != nullptr && !lent) std::fclose(LogHandle);
   LogHandle = Stream;
   lent = true;
-  FileName = CopyText(Name != nullptr ? Name : "");
+  FileName = KeepName(Name != nullptr ? Name : "");
   LogDest = AdmSA_LogToFile;
   ErrDest = AdmSA_LogToFile;
   WriteBanner();

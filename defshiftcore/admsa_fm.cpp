@@ -1,5 +1,7 @@
 #include "admsa_fm.h"
 
+#include "admsa_supp_copy.h"
+
 FMFile::FMFile(const char* name) : fn(name != nullptr ? CopyText(name) : nullptr), status(0) {}
 
 FMFile::~FMFile() = default;

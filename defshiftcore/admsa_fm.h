@@ -138,7 +138,7 @@ class HumanFile : public FMFile {
     if (J != nullptr) checks = true;
   }
   // From now on the tavoupdate lines of each definition carry as many of its
-  // attributes as fit a line (AttrToScript::CreateScript with Pack).
+  // attributes as fit a line (RenderDefinition with Pack).
   void setpacking(bool p) { packs = p; }
 
  private:
@@ -152,12 +152,16 @@ class HumanFile : public FMFile {
   // of the whole file.
   void ReportClassJournal(const int (&Count)[4]);
   void ReportJournal();
-  // Writes Text, lines of the file's own, unless an earlier write failed.
-  void WriteOwnText(const std::string& Text);
+  // Writes Text, whole lines each ended by its newline and escaped as they must
+  // be, unless an earlier write failed; keeps the failure.
+  void WriteText(const std::string& Text);
   // Gives the closed account its name and logs its closing line; 0, or -1 after
   // message 3.
   int CommitAccount();
-  // Writes one line unless an earlier write failed; keeps the failure.
+  // Writes Line, escaped as ScriptEscape escapes it, and its newline, unless an
+  // earlier write failed; keeps the failure. Every line of the file's own but
+  // those of the checks passes here, so that what the interpreter reads is
+  // decided in one place.
   void WriteLine(const char* Line);
   // The same for the line that Format makes of the arguments.
   void WriteFormatted(const char* Format, ...) ADMSA_PRINTF(2, 3);

@@ -11,10 +11,13 @@
 #include "admsa_fm.h"
 #include "admsa_fm_files.h"
 #include "admsa_progress.h"
+#include "admsa_supp_copy.h"
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_render.h"
+#include "admsa_tran_verify.h"
 #include "defshiftcore.h"
 
 namespace {
@@ -36,6 +39,13 @@ char g_stream_buffer[kStreamBuffer];
 bool g_stream_buffer_taken = false;
 
 const char* TextOf(const BufStr& s) { return s.data() != nullptr ? s.data() : ""; }
+
+// Writes the n bytes of a line that needs no escaping, and its newline; 0, or
+// the error number of the failure.
+int WriteLineAsIs(FILE* hFile, const char* data, size_t n) {
+  return ErrorOf(
+      [&] { return std::fwrite(data, 1, n, hFile) == n && std::fputc('\n', hFile) != EOF; });
+}
 
 }  // namespace
 
@@ -130,7 +140,7 @@ void HumanFile::writeheader() {
   if (checks) {
     std::string lines;
     AppendCheckHeader(fname(), journal != nullptr ? journalname.c_str() : nullptr, &lines);
-    WriteOwnText(lines);
+    WriteText(lines);
   }
 }
 
@@ -167,7 +177,7 @@ int HumanFile::GenerateCommandScript(Forcfg* OutputCfg) {
   if (checks) {
     std::string lines;
     AppendCheckTrailer(&lines);
-    WriteOwnText(lines);
+    WriteText(lines);
   }
   return 0;
 }
@@ -204,24 +214,25 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
   for (int p = keyed ? 2 : 1; const BPair* pair = definition.get(p); ++p) {
     record.Add(TextOf(pair->one), TextOf(pair->two));
   }
-  const bool passed = record.Verify() == 1;
+  const bool passed = Verify(&record) == 1;
   const char* shown = cls == RDid ? region.get() : record.name();
   Written fate = passed ? kWhole : kRefused;
   if (passed) {
-    CommandChecks check(checks ? checked + 1 : 0, journal);
+    const CommandChecks check(checks ? checked + 1 : 0, journal);
+    CheckCounts counts;
     // A command file that lost a line must not go on as if it had not:
     // closefile reports the first failure and the run fails.
-    if (werr == 0) werr = record.CreateScript(hFile, checks ? &check : nullptr, packs);
-    written += check.written;
-    leftout += check.left_out;
-    if (check.left_out > 0) fate = check.written > 0 ? kInPart : kComplete;
-    if (checks && check.written > 0) {
+    if (werr == 0) WriteText(RenderDefinition(record, checks ? &check : nullptr, packs, &counts));
+    written += counts.written;
+    leftout += counts.left_out;
+    if (counts.left_out > 0) fate = counts.written > 0 ? kInPart : kComplete;
+    if (checks && counts.written > 0) {
       // The definition's number names what its checks use; the line after its
       // commands names it as the account does.
       std::string line;
       AppendFailureLine(++checked, ResTypeArr[cls], shown, &line);
       line.push_back('\n');
-      WriteOwnText(line);
+      WriteText(line);
     }
     progress::Count(progress::kWritten);
   }
@@ -238,10 +249,16 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
 }
 
 void HumanFile::WriteLine(const char* Line) {
-  if (werr == 0) werr = ScriptWriteLine(hFile, Line);
+  if (werr != 0 || hFile == nullptr) return;
+  if (!NeedsEscape(Line)) {
+    werr = WriteLineAsIs(hFile, Line, std::strlen(Line));
+    return;
+  }
+  const std::string escaped = ScriptEscape(Line);
+  werr = WriteLineAsIs(hFile, escaped.data(), escaped.size());
 }
 
-void HumanFile::WriteOwnText(const std::string& Text) {
+void HumanFile::WriteText(const std::string& Text) {
   // As every line: no stream, nothing written.
   if (werr != 0 || hFile == nullptr) return;
   werr = ErrorOf([&] { return std::fwrite(Text.data(), 1, Text.size(), hFile) == Text.size(); });

@@ -3,14 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "admsa_errs.h"
-
-OwnedText CopyText(const char* text) {
-  OwnedText copy(strdup(text));
-  if (copy == nullptr) OutOfMemory(static_cast<long>(std::strlen(text)) + 1);
-  return copy;
-}
-
 namespace {
 
 // The decimal digits of value, with a minus sign when negative is set, ending at

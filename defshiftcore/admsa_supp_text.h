@@ -1,5 +1,6 @@
 // Texts the library makes for itself: the whole text of a format, whatever its
-// length, and owned copies of texts it is given.
+// length, and the owner of a text the C library gave. Nothing here reports: the
+// report itself is made of these (admsa_errs.h).
 #ifndef DEFSHIFTCORE_ADMSA_SUPP_TEXT_H_
 #define DEFSHIFTCORE_ADMSA_SUPP_TEXT_H_
 
@@ -16,11 +17,6 @@ struct FreeDeleter {
 
 // A text owned through FreeDeleter; null for none.
 using OwnedText = std::unique_ptr<char, FreeDeleter>;
-
-// An owned copy of text, which must not be null. A run that cannot get the
-// storage does not go on: message 4 is reported and the process ends (see
-// OutOfMemory in admsa_errs.h).
-OwnedText CopyText(const char* text);
 
 // The whole text that format makes of args, up to its first NUL, never cut and
 // never overrunning storage. Nearly every text fits an area of the object's own;

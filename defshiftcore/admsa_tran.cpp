@@ -94,17 +94,8 @@ namespace {
 
 const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 
-// The option bit of AdmSAMigrationData::acctf.
-constexpr uint32_t kAccountOption = 16;
-// The option bit of the checked command file.
-constexpr uint32_t kCheckOption = 32;
-// The option bit of AdmSAMigrationData::jnlf, the journal of a journaled file.
-constexpr uint32_t kJournalOption = 64;
-// The option bit of the packed attributes.
-constexpr uint32_t kPackOption = 128;
-
 const char* JournalOf(const AdmSAMigrationData* md) {
-  return (md->Options & kJournalOption) != 0 ? md->jnlf : nullptr;
+  return (md->Options & kJournalBit) != 0 ? md->jnlf : nullptr;
 }
 
 // Reads the journal Name into *rJournal and logs what it holds; 0, or -1 after
@@ -165,7 +156,7 @@ bool JournalWritable(const char* name, const char* outf) {
 }
 
 // The run of transmain once the log is open; its result.
-int Run(const AdmSAMigrationData* md, Conversion* conversion) {
+int MigrateOpened(const AdmSAMigrationData* md, Conversion* conversion) {
   // Read before anything else: a journal that cannot be read fails the run
   // before any file is touched.
   Journal journal;
@@ -181,7 +172,7 @@ int Run(const AdmSAMigrationData* md, Conversion* conversion) {
   // The account is started before anything is read, so that its rows go out as
   // the run decides them.
   Account account;
-  if ((md->Options & kAccountOption) != 0 && md->acctf != nullptr) {
+  if ((md->Options & kAccountBit) != 0 && md->acctf != nullptr) {
     const int error = account.Open(md->acctf);
     if (error != 0) {
       Error.ReportFailure(error, 1, md->acctf, error);
@@ -221,13 +212,13 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   // Manager seems to offer nothing: a stand-in may be found before the site's.
   Error.Report("Source file: %s\n%s\nOutput file: %s\nRegion: %s", Shown(md->inf),
                ClientLibraryLine(FindClientLibrary()).c_str(), Shown(md->outf), Shown(md->region));
-  if ((md->Options & (kCheckOption | kJournalOption)) != 0) {
+  if ((md->Options & (kCheckBit | kJournalBit)) != 0) {
     conversion.checks = true;
     Error.Report(
         "Commands checked: at its end the command file names the definitions whose tavoadd or "
         "tavoupdate commands failed, and ends with exit status 1 if any did");
   }
-  if ((md->Options & kPackOption) != 0) {
+  if ((md->Options & kPackBit) != 0) {
     conversion.packs = true;
     Error.Report(
         "Attributes packed: each tavoupdate command carries as many of its definition's "
@@ -237,7 +228,7 @@ extern "C" DEFSHIFT_EXPORT int transmain(AdmSAMigrationData* md) {
   // From before the first temporary file to after the report: an interruption
   // takes the temporary files with it.
   CatchInterruptions();
-  const int rc = Run(md, &conversion);
+  const int rc = MigrateOpened(md, &conversion);
   ReleaseInterruptions();
   return rc;
 }

@@ -192,3 +192,41 @@ void AppendFailureLine(int Definition, const char* Code, const char* Name, std::
   text.append(Name);
   AppendScriptEscaped(text.data(), text.size(), rLine, /*Always=*/true);
 }
+
+CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
+                          std::string* rText) {
+  CheckCounts counts;
+  const size_t from = rText->size();
+  const std::string& all = Lines.text();
+  Journal* const journal = Checks.journal();
+  size_t start = 0;
+  size_t line = 0;
+  auto command = Lines.commands().begin();
+  for (const size_t end : Lines.ends()) {
+    const char* text = all.data() + start;
+    const size_t length = end - 1 - start;
+    start = end;
+    if (command == Lines.commands().end() || *command != line++) {
+      AppendScriptEscaped(text, length, rText);
+      rText->push_back('\n');
+      continue;
+    }
+    ++command;
+    // The fingerprint is taken of the line as the program's runtime reads it,
+    // before the interpreter's escapes.
+    Fingerprint print;
+    if (journal != nullptr) {
+      print = CommandFingerprint(text, length);
+      if (journal->Holds(print)) {
+        ++counts.left_out;
+        continue;
+      }
+    }
+    ++counts.written;
+    AppendJoinEscaped(text, length, rText);
+    Checks.Append(journal != nullptr ? &print : nullptr, rText);
+    rText->push_back('\n');
+  }
+  if (counts.written == 0 && counts.left_out > 0) rText->resize(from);
+  return counts;
+}

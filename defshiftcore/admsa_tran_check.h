@@ -43,6 +43,7 @@
 #include <string>
 
 #include "admsa_journal.h"
+#include "admsa_tran_lines.h"
 
 // The last part of the file name Path: what follows its last '/', '\' or ':'.
 std::string LastPart(const char* Path);
@@ -83,10 +84,6 @@ class CommandChecks {
   std::string Sample() const;
 
   Journal* journal() const { return journal_; }
-  int definition() const { return definition_; }
-
-  int written = 0;   // command lines written
-  int left_out = 0;  // command lines left out: the journal holds them
 
  private:
   int definition_;
@@ -97,5 +94,20 @@ class CommandChecks {
 // Definition, escaped as it must be: when one of them failed, it adds
 // "Failed: <Code> <Name>" to the failure list.
 void AppendFailureLine(int Definition, const char* Code, const char* Name, std::string* rLine);
+
+// What became of the commands of one definition in a checked file.
+struct CheckCounts {
+  int written = 0;   // command lines written
+  int left_out = 0;  // command lines left out: the journal holds them
+};
+
+// Appends to *rText the lines of one definition as a checked file of Checks
+// holds them: each escaped as AppendScriptEscaped escapes it, each command line
+// escaped as it must be to take its check after it (AppendJoinEscaped) and
+// followed by its check, and the commands whose fingerprints the journal of
+// Checks holds left out; nothing when it holds every command. The fingerprint
+// is that of the command as the program's runtime reads it.
+CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
+                          std::string* rText);
 
 #endif  // DEFSHIFTCORE_ADMSA_TRAN_CHECK_H_

@@ -29,6 +29,31 @@ struct KindTable {
 };
 constexpr KindTable kKinds;
 
+// What escaping does with each byte, and what it tells of the line.
+enum EscapeBit : unsigned char {
+  kDoubled = 1u << 0,      // written twice: only %% stands for %
+  kCaret = 1u << 1,        // written after a caret
+  kSpecialByte = 1u << 2,  // makes the line need escaping
+  kQuoteByte = 1u << 3,    // switches the interpreter into or out of its quoted state
+  kParenByte = 1u << 4,    // opens or closes a block outside quotes
+};
+struct EscapeTable {
+  unsigned char escape[256] = {};
+  constexpr EscapeTable() {
+    for (const char* c = kSpecial; *c != '\0'; ++c)
+      escape[static_cast<unsigned char>(*c)] = kSpecialByte | kCaret;
+    escape[static_cast<unsigned char>('%')] = kSpecialByte | kDoubled;
+    // An unescaped " would switch the interpreter into its quoted state, where
+    // a caret is an ordinary character and could no longer be removed.
+    escape[static_cast<unsigned char>('"')] = kQuoteByte | kCaret;
+    escape[static_cast<unsigned char>('(')] = kParenByte | kCaret;
+    escape[static_cast<unsigned char>(')')] = kParenByte | kCaret;
+  }
+};
+constexpr EscapeTable kEscapes;
+
+unsigned char EscapeOf(char c) { return kEscapes.escape[static_cast<unsigned char>(c)]; }
+
 }  // namespace
 
 bool NeedsEscape(const char* Line) { return Line[std::strcspn(Line, kSpecial)] != '\0'; }
@@ -61,42 +86,41 @@ void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, boo
   rOut->reserve(rOut->size() + 2 * Length);
   for (const char* p = Line; p != end; ++p) {
     const char c = *p;
-    switch (c) {
-      case '%':
-        // In a command file only %% stands for %; a caret does not protect it.
-        rOut->append("%%", 2);
-        break;
-      case '^':
-      case '&':
-      case '|':
-      case '<':
-      case '>':
-      case '(':
-      case ')':
-      case '"':
-        // An unescaped " would switch the interpreter into its quoted state,
-        // where a caret is an ordinary character and could no longer be removed.
-        rOut->push_back('^');
-        rOut->push_back(c);
-        break;
-      default:
-        rOut->push_back(c);
-        break;
+    const unsigned char escape = EscapeOf(c);
+    if (escape & kDoubled) {
+      rOut->append("%%", 2);
+    } else {
+      if (escape & kCaret) rOut->push_back('^');
+      rOut->push_back(c);
     }
   }
 }
 
 bool NeedsEscapeBeforeJoin(const char* Line, size_t Length) {
-  bool quoted = false;
+  LineScan line;
+  line.Append(Line, Length);
+  return line.joinescaped();
+}
+
+void AppendJoinEscaped(const char* Line, size_t Length, std::string* rOut) {
+  AppendScriptEscaped(Line, Length, rOut, NeedsEscapeBeforeJoin(Line, Length));
+}
+
+void LineScan::Append(const char* Text, size_t Length) {
+  length_ += Length;
   for (size_t i = 0; i < Length; ++i) {
-    const char c = Line[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (!quoted && (c == '(' || c == ')')) {
-      return true;
-    }
+    const unsigned char escape = EscapeOf(Text[i]);
+    if (escape == 0) continue;
+    if (escape & (kDoubled | kCaret)) ++escapes_;
+    if (escape & kSpecialByte) special_ = true;
+    if (escape & kQuoteByte) quoted_ = !quoted_;
+    if ((escape & kParenByte) && !quoted_) parenthesis_ = true;
   }
-  return quoted;
+}
+
+size_t LineScan::Written(bool Joined) const {
+  const bool escaped = special_ || (Joined && joinescaped());
+  return escaped ? length_ + escapes_ : length_;
 }
 
 void AppendArgument(const char* Arg, size_t Length, std::string* rLine) {

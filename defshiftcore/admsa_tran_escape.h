@@ -43,6 +43,32 @@ void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, boo
 // within a block; escaped whole (AppendScriptEscaped with Always), the line
 // holds no quote or parenthesis that the interpreter reads.
 bool NeedsEscapeBeforeJoin(const char* Line, size_t Length);
+// Appends the Length bytes at Line to *rOut as the command file holds a line
+// that is followed by a command joined to it: escaped whole when
+// NeedsEscapeBeforeJoin finds it must be, else as AppendScriptEscaped.
+void AppendJoinEscaped(const char* Line, size_t Length, std::string* rOut);
+
+// A line as it is put together, piece by piece, read as the escapes above read
+// it: what it holds that decides its escaping, and so how long the command file
+// holds it, without writing it. A copy measures a longer line without changing
+// the original.
+class LineScan {
+ public:
+  // The Length bytes at Text now end the line.
+  void Append(const char* Text, size_t Length);
+  // The length of what AppendScriptEscaped appends for the line or, when
+  // Joined, AppendJoinEscaped.
+  size_t Written(bool Joined) const;
+  // NeedsEscapeBeforeJoin of the line.
+  bool joinescaped() const { return quoted_ || parenthesis_; }
+
+ private:
+  size_t length_ = 0;         // bytes as composed
+  size_t escapes_ = 0;        // bytes that escaping writes twice or with a caret
+  bool special_ = false;      // one of % ^ & | < >
+  bool quoted_ = false;       // the interpreter reads the end so far within quotes
+  bool parenthesis_ = false;  // a parenthesis outside quotes
+};
 
 // Whether Line holds any of % ^ & | < >, so that ScriptEscape changes it.
 bool NeedsEscape(const std::string& Line);

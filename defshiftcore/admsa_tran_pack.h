@@ -16,37 +16,11 @@
 // NT 4.0 and 2000 reads, its end of line not counted.
 constexpr size_t kPackedLineLimit = kInterpreterLineLimit;
 
-// A command line as it is composed, measured as the command file will hold it:
-// escaped as AppendScriptEscaped escapes it (admsa_tran_escape.h) when it holds
-// one of % ^ & | < > or, followed by a Suffix, when NeedsEscapeBeforeJoin finds
-// it must be, and then followed by the Suffix as it stands. Pieces are measured
-// as they are appended, each byte once; a copy measures a longer line without
-// changing the original.
-class LineMeasure {
- public:
-  // Suffix: what the file appends to the escaped line, or null for nothing.
-  // The measure keeps only its length.
-  explicit LineMeasure(const std::string* Suffix);
-
-  // The Length bytes at Text now end the line.
-  void Append(const char* Text, size_t Length);
-  // The length of the line in the file, Suffix included, its newline not.
-  size_t Written() const;
-
- private:
-  size_t suffix_;     // length of the Suffix
-  bool joined_;       // a Suffix follows: NeedsEscapeBeforeJoin applies
-  size_t plain_;      // bytes as composed
-  size_t escapes_;    // bytes that escaping doubles: % ^ & | < > ( ) "
-  bool special_;      // one of % ^ & | < >: the line is escaped
-  bool quoted_;       // the interpreter reads the line's end within quotes
-  bool parenthesis_;  // a parenthesis outside quotes
-};
-
 // The number of arguments, from the first of the Count (at least 1) that follow
 // each other at Arguments, argument i being Lengths[i] bytes with its leading
 // blank, that the command line beginning with Head carries: as many as keep
-// the line, as LineMeasure with Suffix finds it, within kPackedLineLimit, and
+// the line within kPackedLineLimit as the command file holds it, escaped
+// (LineScan) and, when Suffix is not null, joined to the Suffix after it, and
 // at least one, since an argument that cannot share a line has one of its own.
 int PackArguments(const std::string& Head, const char* Arguments, const size_t* Lengths, int Count,
                   const std::string* Suffix);

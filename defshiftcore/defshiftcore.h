@@ -22,16 +22,25 @@
 #define DEFSHIFT_EXPORT
 #endif
 
+// The bits of AdmSAMigrationData::Options, one for each option given.
+enum AdmSAOptionBit : uint32_t {
+  kSourceBit = 1,    // inf
+  kOutputBit = 2,    // outf
+  kLogBit = 4,       // logf
+  kRegionBit = 8,    // region
+  kAccountBit = 16,  // acctf: the account file is written
+  kCheckBit = 32,    // the command file checks its commands
+  kJournalBit = 64,  // jnlf: the command file is journaled (implies kCheckBit)
+  kPackBit = 128,    // the tavoupdate commands carry as many attributes as fit a line
+};
+
 // One migration request. The caller owns the texts; the library copies what it keeps.
 struct AdmSAMigrationData {
   char* inf;         // source control file name (file description name), or null
   char* outf;        // command file to write
   char* logf;        // log file name, or null to report on the console
   char* region;      // region the commands are generated for, or null
-  uint32_t Options;  // options given: 1 source, 2 output, 4 log file, 8 region,
-                     // 16 account file, 32 the command file checks its commands,
-                     // 64 journaled command file (implies 32)
-                     // 128 the tavoupdate commands carry as many attributes as fit
+  uint32_t Options;  // the options given: AdmSAOptionBit
   char* acctf;       // account file to write; read only when Options has 16
   char* jnlf;        // journal of the command file; read only when Options has 64
 };

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "qrlnt/qrlnt.h"
+#include "qrlnt/qrlnt_wire.h"
 
 namespace qrlnt {
 

@@ -21,7 +21,8 @@
 #include "admsa_account.h"
 #include "admsa_tab.h"
 #include "admsa_tran.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_verify.h"
 #include "defshiftcore.h"
 #include "support/capture.h"
 #include "support/file_size_limit.h"
@@ -187,7 +188,7 @@ TEST_F(AccountTest, EveryFateHasItsRow) {
   AttrToScript record("T1", TDid, "REG");
   const Captured logged = Capture([&] {
     for (int a = 1; a <= 33; ++a) record.Add(("A" + std::to_string(a)).c_str(), "x");
-    EXPECT_EQ(1, record.Verify());
+    EXPECT_EQ(1, Verify(&record));
   });
   EXPECT_TRUE(Has(logged.out, "'A33=x' is not migrated")) << logged.out;
   EXPECT_EQ(kFateAttributeDropped, record.fates());

@@ -8,23 +8,16 @@
 #include <vector>
 
 #include "admsa_tab.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_render.h"
+#include "admsa_tran_verify.h"
 #include "support/capture.h"
 
 namespace {
 
 using Attrs = std::vector<std::pair<const char*, const char*>>;
 
-std::string Script(AttrToScript* r) {
-  FILE* f = TempStream();
-  if (f == nullptr) return "no temporary file";
-  r->CreateScript(f);
-  std::rewind(f);
-  std::string text;
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
-}
+std::string Script(AttrToScript* r) { return RenderDefinition(*r, nullptr, false, nullptr); }
 
 // A definition checked and, when it passes, written: its script ("refused" when
 // it did not pass) and what the check logged.
@@ -38,7 +31,7 @@ Outcome Migrate(const char* name, int cls, const Attrs& attrs, const char* regio
   int result = 0;
   const Captured log = Capture([&] {
     for (const auto& a : attrs) r.Add(a.first, a.second);
-    result = r.Verify();
+    result = Verify(&r);
   });
   return {result == 1 ? Script(&r) : "refused", log.out};
 }
@@ -139,7 +132,7 @@ TEST(AttrToScriptTest, UnknownClassMakesAnUnusableRecord) {
     AttrToScript r("X", cls, "REGION1");
     r.Add("Resident", "no");
     EXPECT_EQ(0, r.initok()) << cls;
-    EXPECT_EQ(0, r.Verify()) << cls;
+    EXPECT_EQ(0, Verify(&r)) << cls;
     EXPECT_EQ("", Script(&r)) << cls;
   }
   EXPECT_EQ(0, AttrToScript(nullptr, PDid, "REGION1").initok());

@@ -4,16 +4,20 @@
 // remarks show it, whatever bytes the values hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "admsa_journal.h"
 #include "admsa_tab.h"
 #include "admsa_tran_check.h"
 #include "admsa_tran_escape.h"
 #include "admsa_tran_pack.h"
-#include "admsa_tran_script.h"
+#include "admsa_tran_record.h"
+#include "admsa_tran_render.h"
 #include "support/argument_model.h"
 #include "support/capture.h"
 #include "support/interpreter_model.h"
@@ -40,13 +44,14 @@ std::string Encoded(const std::string& arg) {
   return text;
 }
 
-// The command lines CreateScript writes for r.
+// The command lines of r as the command file holds them.
 std::vector<std::string> CommandLines(AttrToScript* r, CommandChecks* check = nullptr,
                                       bool pack = false) {
   FILE* f = TempStream();
   EXPECT_NE(nullptr, f);
   if (f == nullptr) return {};
-  EXPECT_EQ(0, r->CreateScript(f, check, pack));
+  const std::string& text = RenderDefinition(*r, check, pack, nullptr);
+  EXPECT_EQ(text.size(), std::fwrite(text.data(), 1, text.size(), f));
   std::rewind(f);
   std::vector<std::string> lines;
   std::string line;
@@ -223,4 +228,88 @@ TEST(CommandLineTest, PackedLinesFillUpToTheLimit) {
       }
     }
   }
+}
+
+// Packing counts on the length LineScan tells: it is the length the escaping
+// writes, for a line alone and for one that a command is joined to, however the
+// line is put together piece by piece.
+TEST(LineScanTest, TellsTheLengthTheEscapingWrites) {
+  std::mt19937 random(20261208);
+  const std::string bytes = "ab =%^&|<>()\"\\";
+  for (int round = 0; round < 5000; ++round) {
+    std::string line;
+    for (size_t n = random() % 24; n > 0; --n) line += bytes[random() % bytes.size()];
+    LineScan scan;
+    for (size_t at = 0; at < line.size();) {
+      const size_t piece = std::min<size_t>(1 + random() % 4, line.size() - at);
+      scan.Append(line.data() + at, piece);
+      at += piece;
+    }
+    std::string alone;
+    std::string joined;
+    AppendScriptEscaped(line.data(), line.size(), &alone);
+    AppendJoinEscaped(line.data(), line.size(), &joined);
+    EXPECT_EQ(alone.size(), scan.Written(false)) << line;
+    EXPECT_EQ(joined.size(), scan.Written(true)) << line;
+  }
+}
+
+// The lines of a checked definition: every command followed by its check,
+// escaped so that the check stays a command of its own; with a journal, the
+// commands it holds left out and counted, and nothing at all (not even the
+// remarks) when it holds every one. What the caller's text held before stays.
+TEST(CheckedLinesTest, JournalLeavesOutTheCommandsItHoldsAndCountsThem) {
+  const char* const commands[] = {"tavoadd -c pd -r R -P P1", "tavoupdate -c pd -r R -P P1 A=(1)",
+                                  "tavoupdate -c pd -r R -P P1 B=%x%"};
+  ScriptLines lines;
+  lines.Add("@REM P1:");
+  for (const char* command : commands) {
+    lines.Begin()->append(command);
+    lines.EndCommand();
+  }
+  auto held = [&](std::initializer_list<int> which) {
+    std::string text;
+    for (const int i : which) {
+      text += kJournalTag;
+      AppendFingerprint(CommandFingerprint(commands[i], std::strlen(commands[i])), &text);
+      text += "\n";
+    }
+    return text;
+  };
+  const std::string before = "@REM before\n";
+
+  std::string text = before;
+  CheckCounts counts = AppendChecked(lines, CommandChecks(1, nullptr), &text);
+  EXPECT_EQ(3, counts.written);
+  EXPECT_EQ(0, counts.left_out);
+
+  Journal journal;
+  ASSERT_EQ(0, journal.ReadText(held({0})));
+  text = before;
+  counts = AppendChecked(lines, CommandChecks(7, &journal), &text);
+  EXPECT_EQ(2, counts.written);
+  EXPECT_EQ(1, counts.left_out);
+  EXPECT_EQ(1u, journal.matched());
+  std::vector<std::string> written;
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    written.push_back(text.substr(at, end - at));
+  }
+  ASSERT_EQ(4u, written.size()) << text;
+  EXPECT_EQ("@REM before", written[0]);
+  EXPECT_EQ("@REM P1:", written[1]);
+  EXPECT_EQ(0u, written[2].rfind("tavoupdate -c pd -r R -P P1 A=^(1^) & IF ERRORLEVEL 1 (", 0))
+      << written[2];
+  EXPECT_EQ(0u, written[3].rfind("tavoupdate -c pd -r R -P P1 B=%%x%% & IF ERRORLEVEL 1 (", 0))
+      << written[3];
+  for (size_t l = 2; l < 4; ++l) {
+    EXPECT_NE(std::string::npos, written[l].find(kJournalTag)) << written[l];
+  }
+
+  Journal all;
+  ASSERT_EQ(0, all.ReadText(held({0, 1, 2})));
+  text = before;
+  counts = AppendChecked(lines, CommandChecks(7, &all), &text);
+  EXPECT_EQ(0, counts.written);
+  EXPECT_EQ(3, counts.left_out);
+  EXPECT_EQ(before, text);
 }

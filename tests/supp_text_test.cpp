@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "admsa_supp_copy.h"
 #include "admsa_supp_text.h"
 
 // The address space of a process can be limited, and a sanitizer does not hold
