@@ -57,7 +57,11 @@ class CommandFileReadingTest : public testing::Test {
     store.setchecks(checks);
     if (journal != nullptr) store.setjournal(journal, "migrate.jnl");
     store.setpacking(packs);
-    FILE* stream = std::tmpfile();
+    FILE* stream = TempStream();
+    if (stream == nullptr) {
+      ADD_FAILURE() << "no temporary file";
+      return "";
+    }
     std::string text;
     Capture([&] {
       EXPECT_EQ(0, store.openoutstream(stream));
