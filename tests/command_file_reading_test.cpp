@@ -96,6 +96,17 @@ std::string Replaced(std::string Text, const std::string& From, const std::strin
   return Text;
 }
 
+// The number of the first line of Text that begins with Start, from 1.
+long LineOf(const std::string& Text, const std::string& Start) {
+  long number = 1;
+  for (size_t at = 0; at < Text.size(); at = Text.find('\n', at) + 1, ++number) {
+    if (Text.compare(at, Start.size(), Start) == 0) return number;
+    if (Text.find('\n', at) == std::string::npos) break;
+  }
+  ADD_FAILURE() << Start;
+  return 0;
+}
+
 TEST_F(CommandFileReadingTest, EveryKindGivesTheProgramsWhatThePlainFileGives) {
   CommandFileRead plain;
   ASSERT_EQ("", Read(Write(false, nullptr, false), false, false, &plain));
@@ -164,19 +175,39 @@ TEST_F(CommandFileReadingTest, FaultsOfAWriterAreFound) {
   AppendDigits(file.commands[0].print, &print);
   std::string other_print = print;
   other_print[0] = other_print[0] == '0' ? '1' : '0';
+  // The line of the first tavoadd, and the one after it.
+  const std::string add = std::to_string(LineOf(checked, "@tavoadd "));
+  const std::string next = std::to_string(LineOf(checked, "@tavoadd ") + 1);
+  const std::string commands = std::to_string(file.commands.size());
   const std::pair<std::string, std::string> faults[] = {
+      // The start line would hold another command's fingerprint.
+      {"start " + print, "start " + other_print},
       // The journal would take another command's fingerprint.
-      {"DSJ1 " + print, "DSJ1 " + other_print},
+      {"%DEFSHIFT_D% " + print, "%DEFSHIFT_D% " + other_print},
       // A failed command would be counted for another definition.
-      {"DEFSHIFT_FD=1)", "DEFSHIFT_FD=2)"},
+      {"DEFSHIFT_FD=1& ECHO", "DEFSHIFT_FD=2& ECHO"},
+      // A failure would name another line than the command's.
+      {"%DEFSHIFT_I% " + add + "%", "%DEFSHIFT_I% " + next + "%"},
+      {"%DEFSHIFT_P%" + add + "&", "%DEFSHIFT_P%" + next + "&"},
+      // The stop would name another line than the tavoadd's.
+      {"DEFSHIFT_W=" + add + "&", "DEFSHIFT_W=" + next + "&"},
+      // A tavoadd run without its start line.
+      {"@SET DEFSHIFT_W=" + add + "&", "@REM DEFSHIFT_W=" + add + "&"},
       // The failure list would name another definition, or none.
       {"ECHO Failed: td OR^&D", "ECHO Failed: td ORD"},
       {"@IF \"%DEFSHIFT_FD%\"==\"1\"", "@REM"},
+      // The progress would count down, or show another definition.
+      {"[ 66%%] 2 of 3", "[ 33%%] 1 of 3"},
+      {"[ 66%%] 2 of 3  ", "[ 66%%] 2 of 3  x"},
+      {"[ 66%%] 2 of 3", "[ 66%%] 2 of 4"},
+      // A line the interpreter shows.
+      {"@tavoupdate", "tavoupdate"},
       // An ampersand the interpreter acts on.
       {"OR^&D", "OR&D"},
       // A line the interpreter of Windows NT 4.0 cuts.
       {"@REM \tProgName=ORDPGM", "@REM \tProgName=" + std::string(2040, 'P')},
-      // The status the file ends with.
+      // The count of commands and the status the file ends with.
+      {" of " + commands + " tavoadd", " of " + commands + "0 tavoadd"},
       {":DEFSHIFT_END", ":DEFSHIFT_ENDS"},
   };
   for (const auto& fault : faults) {

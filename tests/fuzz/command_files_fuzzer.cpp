@@ -6,8 +6,10 @@
 // need quoting and escaping), the rest of it is the journal that -j reads. In
 // the journal, kWholeLine and a byte k stand for the line that a run appends for
 // the (k modulo their number)-th command of the file made without a journal,
-// kBareLine and a byte k for that line without its end, so that the fuzzer can
-// make journals of this migration's commands. The other records are the
+// kBareLine and a byte k for that line without its end, kStartLine and a byte k
+// for the start line a run appends before that command, and kEndLine for the
+// line a run appends at its end, so that the fuzzer can make journals of this
+// migration's commands, as runs that ended or were cut short leave them. The other records are the
 // control file, as for the migration target.
 //
 // The control file is translated once; then the writer makes, through its
@@ -15,15 +17,21 @@
 // journal for -j), the file with the input's journal, and the plain file
 // again. What must hold whatever the input (command_file_reading.h):
 // - every file is read by the interpreter and the programs as the writer
-//   meant, every line within 2047 characters, and a checked file checks every
-//   command for its definition, names every definition with a failed command
-//   exactly, and ends with its status;
+//   meant, every line within 2047 characters, and a checked file shows none
+//   of its lines, checks every command for its definition with a failure line
+//   that names the command's own line, shows its progress counting up before
+//   each definition, in a journaled file appends a start line just before
+//   every tavoadd and no other command, names every definition with a failed
+//   command exactly, and ends with its status;
 // - the file with the options gives the programs the definitions and the
 //   attributes of the plain file, packed in the same order on fewer lines;
 // - the journaled file is that file with exactly the commands whose
 //   fingerprints the journal holds left out, and the report counts them so;
 // - a journal is refused only for a line that no run writes, and that line is
 //   the one the refusal names; every whole line of one that is taken is held;
+//   a journal of whole lines whose last is a start line, of a command with no
+//   line of its success, holds that command in doubt, and only then is one in
+//   doubt; the report names a tavoadd in doubt when the file holds it;
 // - the plain file is the same before and after the others.
 #include <sys/types.h>
 
@@ -31,6 +39,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "admsa_errs.h"
@@ -53,6 +62,8 @@ constexpr uint8_t kLongRegion = 8;
 // The bytes of the journal that stand for lines of this migration.
 constexpr char kWholeLine = '\x1f';
 constexpr char kBareLine = '\x1c';
+constexpr char kStartLine = '\x1d';
+constexpr char kEndLine = '\x1b';
 
 const char kRegion[] = "FUZZREG";
 const char kJournalName[] = "run.jnl";
@@ -150,15 +161,22 @@ std::string JournalText(const std::string& Pattern, const CommandFileRead& File)
   std::string text;
   for (size_t i = 0; i < Pattern.size(); ++i) {
     const char c = Pattern[i];
-    if ((c != kWholeLine && c != kBareLine) || i + 1 == Pattern.size()) {
+    if (c == kEndLine) {
+      text.append(kJournalTag);
+      text.append(kJournalEnd);
+      text.append("\r\n");
+      continue;
+    }
+    if ((c != kWholeLine && c != kBareLine && c != kStartLine) || i + 1 == Pattern.size()) {
       text.push_back(c);
       continue;
     }
     const size_t k = static_cast<unsigned char>(Pattern[++i]);
     if (prints.empty()) continue;
     text.append(kJournalTag);
+    if (c == kStartLine) text.append(kJournalStart);
     AppendDigits(*prints[k % prints.size()], &text);
-    if (c == kWholeLine) text.append("\r\n");
+    if (c != kBareLine) text.append("\r\n");
   }
   return text;
 }
@@ -188,11 +206,26 @@ std::vector<std::string> JournalLines(const std::string& Text) {
   return lines;
 }
 
-// Whether Line is a whole line that a run writes to its journal.
+// Whether Line is a whole line that a run writes to its journal for a command
+// that succeeded.
 bool IsJournalLine(const std::string& Line) {
   return Line.size() == kJournalLineLength &&
          Line.compare(0, kJournalTagLength, kJournalTag) == 0 &&
          IsDigits(Line, kJournalTagLength, kFingerprintDigits);
+}
+
+// Whether Line is a start line of a journal.
+bool IsStartLine(const std::string& Line) {
+  const size_t start = kJournalTagLength + std::strlen(kJournalStart);
+  return Line.size() == start + kFingerprintDigits &&
+         Line.compare(0, kJournalTagLength, kJournalTag) == 0 &&
+         Line.compare(kJournalTagLength, start - kJournalTagLength, kJournalStart) == 0 &&
+         IsDigits(Line, start, kFingerprintDigits);
+}
+
+// Whether Line is a line that a run writes to its journal, of any kind.
+bool IsRunLine(const std::string& Line) {
+  return IsJournalLine(Line) || IsStartLine(Line) || Line == std::string(kJournalTag) + kJournalEnd;
 }
 
 Fingerprint Decoded(const std::string& Digits) {
@@ -212,8 +245,7 @@ void CheckJournalReading(const std::string& Text, int Result, const Journal& Rea
   if (Result == Journal::kForeignLine) {
     const size_t named = Read.foreign_line();
     if (named == 0 || named > lines.size()) Fault("a journal refused at no line of it", Text);
-    if (IsJournalLine(lines[named - 1]))
-      Fault("a journal refused at a line that a run writes", Text);
+    if (IsRunLine(lines[named - 1])) Fault("a journal refused at a line that a run writes", Text);
     return;
   }
   if (Result != 0) Fault("a journal text not read", Text);
@@ -228,6 +260,21 @@ void CheckJournalReading(const std::string& Text, int Result, const Journal& Rea
     if (IsJournalLine(line) && !rHeld->Holds(Decoded(line.substr(kJournalTagLength)))) {
       Fault("a whole journal line not held", line);
     }
+  }
+  // A journal of whole lines: its tavoadd in doubt is plain to see.
+  if (Text.empty() || Text.back() != '\n') return;
+  for (const std::string& line : lines) {
+    if (!IsRunLine(line)) return;
+  }
+  bool doubt = !lines.empty() && IsStartLine(lines.back());
+  const std::string digits = doubt ? lines.back().substr(lines.back().size() - 64) : "";
+  for (const std::string& line : lines) {
+    if (doubt && IsJournalLine(line) && line.compare(kJournalTagLength, 64, digits) == 0) {
+      doubt = false;
+    }
+  }
+  if (Read.in_doubt() != doubt || (doubt && Read.doubt() != Decoded(digits))) {
+    Fault("a journal of another tavoadd in doubt", Text);
   }
 }
 
@@ -324,6 +371,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  std::to_string(CommandsOf(other) - written) + " left out, " +
                                  std::to_string(written) + " written";
       if (g_report.find(counts) == std::string::npos) Fault("a report of other counts", counts);
+      // The report names the tavoadd in doubt, with the line to append when
+      // it did its work, when the file holds it; no other.
+      bool doubt_written = false;
+      for (const CommandRead& command : journaled.commands) {
+        if (journal.InDoubt(command.print) &&
+            journaled.words.compare(command.begin, 8, std::string("tavoadd\0", 8)) == 0) {
+          doubt_written = true;
+        }
+      }
+      std::string doubt_line = kJournalTag;
+      AppendFingerprint(journal.doubt(), &doubt_line);
+      const bool reported = g_report.find(") is in doubt: its tavoadd") != std::string::npos;
+      if (reported != doubt_written ||
+          (doubt_written && g_report.find(doubt_line) == std::string::npos)) {
+        Fault("a report of another tavoadd in doubt", doubt_line);
+      }
     }
   }
 

@@ -69,8 +69,9 @@ for input in "$seeds/migration"/*; do
   done
   { printf -- "$all"; printf '\x1eRS\x1e'; cat "$input"; } >"$seeds/command_files/$name-journal_all"
 done
-# Journals as runs leave them: a line cut short, a cut line joined by the next
-# run, NUL bytes after the last line, no end after it, and a line of no run.
+# Journals as runs leave them (\x1c and k: a line without its end): a line cut
+# short, a cut line joined by the next run, NUL bytes after the last line, no
+# end after it, and a line of no run.
 sample="$seeds/migration/ordentry-part1"
 journal_seed() {
   { printf -- "$2"; printf '\x1eRS\x1e'; cat "$sample"; } >"$seeds/command_files/journal-$1"
@@ -80,6 +81,11 @@ journal_seed joined '\x02DSJ1 01\x1f\x01\x1f\x02'
 journal_seed nul_tail '\x02\x1f\x00\x1c\x01\x00\x00'
 journal_seed no_end '\x06\x1f\x00\x1c\x01'
 journal_seed foreign '\x02\x1f\x00not a journal line\r\n\x1f\x01'
+# Start lines (\x1d and k) and end lines (\x1b): a tavoadd in doubt, one that
+# failed before the run's end, one that succeeded.
+journal_seed in_doubt '\x06\x1f\x01\x1b\x1d\x00'
+journal_seed start_failed '\x02\x1d\x00\x1b'
+journal_seed start_passed '\x02\x1d\x00\x1f\x00\x1b'
 
 # Command lines, arguments ended by NUL bytes.
 options_seed() { printf -- "$2" >"$seeds/options/$1"; }

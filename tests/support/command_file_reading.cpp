@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "admsa_journal.h"
 #include "admsa_sha256.h"
 #include "support/argument_model.h"
 #include "support/interpreter_model.h"
@@ -10,8 +11,20 @@ namespace {
 
 const char kStanzaDashes[] = "@REM ----------------------------------------------";
 const char kFailurePrefix[] = "@IF \"%DEFSHIFT_FD%\"==\"";
-const char kTrailerStart[] = "@SET /A DEFSHIFT_RUN=";
+// The first line of the trailer of a checked file, and of a journaled one.
+const char kTrailerStart[] = "@ECHO %DEFSHIFT_FAILED% of ";
+const char kJournaledTrailerStart[] = "@>>\"%DEFSHIFT_J%\" ECHO DSJ1 end";
+const char kTrailerCount[] = " tavoadd/tavoupdate commands failed";
 const char kTrailerEnd[] = ":DEFSHIFT_END";
+// The line before the first command of a definition: its name and count for
+// the failure lines, and how far the run has come.
+const char kProgressPrefix[] = "@SET DEFSHIFT_N=";
+// The line before every tavoadd of a journaled file: its start line appended.
+const char kStartPrefix[] = "@SET DEFSHIFT_W=";
+// How a failure is counted for definition n: the end of DEFSHIFT_N's value as
+// the line holds it, and of a failure line's text written in the check itself.
+const char kCountedEscaped[] = "^& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
+const char kCounted[] = "& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=";
 
 // A stretch of text: a line of the file, or a part of one.
 struct Text {
@@ -98,6 +111,32 @@ size_t FirstCommandEnd(Text line, bool* rBlock, bool* rOpen) {
   return line.size;
 }
 
+// A number as the file shows it, in groups of three digits.
+std::string Grouped(long Number) {
+  std::string digits = std::to_string(Number);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
+// Reads at *rAt of Line a number of digits and commas, as Grouped writes them,
+// into *rNumber; false when there is none or it is not grouped so.
+bool ReadGrouped(Text line, size_t* rAt, long* rNumber) {
+  const size_t from = *rAt;
+  long number = 0;
+  size_t at = from;
+  for (; at < line.size && ((line.data[at] >= '0' && line.data[at] <= '9') || line.data[at] == ',');
+       ++at) {
+    if (line.data[at] != ',') {
+      if (number > 100000000) return false;
+      number = number * 10 + (line.data[at] - '0');
+    }
+  }
+  if (at == from) return false;
+  *rAt = at;
+  *rNumber = number;
+  return Same(line.data + from, at - from, Grouped(number).data(), Grouped(number).size());
+}
+
 // Where word Index (from 0, the program's name) of Command starts in File's words.
 size_t WordAt(const CommandFileRead& File, const CommandRead& Command, int Index) {
   size_t at = Command.begin;
@@ -113,6 +152,13 @@ class Reader {
     kind_ = Kind;
     file_ = rFile;
     numbered_ = 0;
+    number_ = 0;
+    place_ = 0;
+    total_ = -1;
+    progress_ = false;
+    shown_.clear();
+    started_ = false;
+    counted_ = false;
     last_ = {"", 0};
   }
 
@@ -122,11 +168,15 @@ class Reader {
  private:
   std::string Command(Text line);
   std::string FailureLine(Text line);
+  std::string Progress(Text line);
+  std::string StartLine(Text line);
+  std::string TrailerLine(Text line);
   // The text the interpreter hands on of Line, in handed_; "" or why it does not.
   std::string Hand(Text line);
-  // The check a checked file puts after every command of definition Number,
-  // with the fingerprint Print when journaled, in check_.
-  void CheckOf(int Number, const CommandPrint* Print);
+  // Whether Check is the check a checked file puts after the Program command
+  // at the line it is on, of definition numbered_ + 1, with the fingerprint
+  // Print when journaled.
+  std::string CheckOf(Text check, const char* Program, const CommandPrint* Print, Text line);
   DefinitionRead* Current() {
     return file_->definitions.empty() ? nullptr : &file_->definitions.back();
   }
@@ -142,6 +192,17 @@ class Reader {
   FileKind kind_;
   CommandFileRead* file_ = nullptr;
   int numbered_ = 0;  // checked: the definitions named so far
+  long number_ = 0;   // the line's number in the file, from 1
+  // Checked: the place and total of the last progress line, whether the
+  // current definition has had its own, and the name it shows.
+  long place_ = 0;
+  long total_ = -1;
+  bool progress_ = false;
+  std::string shown_;
+  // Journaled: the line before holds a start line, of the fingerprint start_.
+  bool started_ = false;
+  std::string start_;
+  bool counted_ = false;  // checked: the trailer's count of the commands read
   Text last_ = {"", 0};
   // Kept from line to line and file to file, with their storage.
   std::string line_;
@@ -162,50 +223,98 @@ std::string Reader::Hand(Text line) {
   return "";
 }
 
-void Reader::CheckOf(int Number, const CommandPrint* Print) {
-  const std::string number = std::to_string(Number);
-  check_.assign(" & IF ERRORLEVEL 1 (SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=");
+std::string Reader::CheckOf(Text check, const char* Program, const CommandPrint* Print, Text line) {
+  const std::string number = Grouped(number_);
+  const std::string counted = kCounted + std::to_string(numbered_ + 1);
+  check_.assign(" & %DEFSHIFT_I% ");
   check_.append(number);
-  check_.append(") ELSE IF ERRORLEVEL 0 (SET /A DEFSHIFT_PASSED+=1");
-  if (Print != nullptr) {
-    check_.append(" & >>\"%DEFSHIFT_J%\" ECHO DSJ1 ");
-    AppendDigits(*Print, &check_);
+  // The failure line's text after the number: the variables that the file
+  // sets for it, or, for a name that holds a %, the text itself, which counts
+  // the failure for this definition and names this program.
+  const char* const marker = Print != nullptr ? "%DEFSHIFT_P%" : "%DEFSHIFT_Q% ";
+  if (!StartsWith(check, check_.data(), check_.size())) {
+    return "a check that does not name its own line " + number + Shown(line);
   }
-  check_.append(") ELSE SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=");
+  const char* from = check.data + check_.size();
+  const size_t left = check.size - check_.size();
+  size_t tail = 0;
+  while (tail < left && !StartsWith({from + tail, left - tail}, marker)) ++tail;
+  const Text text = {from, tail};
+  const std::string variables =
+      std::string(Same(Program, "tavoadd") ? "%DEFSHIFT_A%" : "%DEFSHIFT_U%") + "%DEFSHIFT_N%";
+  if (!Same(text, variables.c_str())) {
+    const std::string program = std::string(": ") + Program + " ";
+    const std::string whole(text.data, text.size);
+    if (!StartsWith(text, " of ") || whole.find(program) == std::string::npos ||
+        whole.size() < counted.size() ||
+        whole.compare(whole.size() - counted.size(), counted.size(), counted) != 0) {
+      return "a check whose failure line does not name its program or count its definition" +
+             Shown(line);
+    }
+  }
+  check_.append(text.data, text.size);
+  if (Print != nullptr) {
+    std::string digits;
+    AppendDigits(*Print, &digits);
+    check_.append("%DEFSHIFT_P%");
+    check_.append(number);
+    check_.append("& SET DEFSHIFT_S=");
+    check_.append(digits);
+    check_.append("& %DEFSHIFT_D% ");
+    check_.append(digits);
+    check_.append("& %DEFSHIFT_R% ");
+  } else {
+    check_.append("%DEFSHIFT_Q% ");
+  }
   check_.append(number);
+  check_.append(text.data, text.size);
+  check_.push_back(')');
+  if (!Same(check.data, check.size, check_.data(), check_.size())) {
+    return "a check that does not count the command for its definition at its line" +
+           std::string(Print != nullptr ? " or journal its fingerprint" : "") + Shown(line);
+  }
+  return "";
 }
 
 std::string Reader::Line(Text line) {
   last_ = line;
+  ++number_;
   if (line.size > kLongestCommandFileLine) return "line longer than 2047 characters" + Shown(line);
   for (size_t i = 0; i < line.size; ++i) {
     const unsigned char b = static_cast<unsigned char>(line.data[i]);
     if ((b < 32 && b != '\t') || b == 127) return "control character" + Shown(line);
   }
-  if (file_->trailer) {
-    // The trailer is the file's own: no command and no definition after it.
-    if (StartsWith(line, "tavo") || Same(line, kStanzaDashes)) {
-      return "a definition after the trailer" + Shown(line);
-    }
-    return "";
+  if (started_ && !StartsWith(line, "@tavoadd ")) {
+    return "a start line not followed by its tavoadd" + Shown(line);
   }
-  if (kind_.checked && StartsWith(line, kTrailerStart)) {
+  if (file_->trailer) return TrailerLine(line);
+  if (kind_.checked && StartsWith(line, kind_.journaled ? kJournaledTrailerStart : kTrailerStart)) {
     const std::string why = Unnamed(Current(), line);
     file_->trailer = true;
-    return why;
+    if (!why.empty()) return why;
+    return kind_.journaled ? "" : TrailerLine(line);
   }
   if (Same(line, kStanzaDashes)) {
     const std::string why = Unnamed(Current(), line);
     if (!why.empty()) return why;
     file_->definitions.push_back({kHashStart, file_->commands.size(), 0, 0, 0});
+    progress_ = false;
     return "";
   }
   if (line.size == 0) return "";
   DefinitionRead* current = Current();
+  // A checked file shows no line it runs: each begins with '@', but for the
+  // labels of its header and trailer.
+  if (kind_.checked && line.data[0] != '@' &&
+      (current != nullptr || !StartsWith(line, ":DEFSHIFT_"))) {
+    return "a line that the interpreter shows" + Shown(line);
+  }
   if (current == nullptr) {
     // The header: the usual remarks, and in a checked file the lines that set
     // up the counts and the files, which only the generator's own texts make.
-    if (StartsWith(line, "tavo")) return "a command in the header" + Shown(line);
+    if (StartsWith(line, "tavo") || StartsWith(line, "@tavo")) {
+      return "a command in the header" + Shown(line);
+    }
     if (StartsWith(line, "@REM") || StartsWith(line, "@ECHO ")) {
       const std::string why = Hand(line);
       if (!why.empty()) return why;
@@ -217,20 +326,126 @@ std::string Reader::Line(Text line) {
     return "";
   }
   if (StartsWith(line, "@REM")) {
-    if (current->count != 0) return "a remark among the commands" + Shown(line);
+    if (current->count != 0 || progress_) return "a remark among the commands" + Shown(line);
     const std::string why = Hand(line);
     if (!why.empty()) return why;
     current->remarks = Hashed(Hashed(current->remarks, handed_.data(), handed_.size()), "\n", 1);
     return "";
   }
-  if (StartsWith(line, "tavoadd ") || StartsWith(line, "tavoupdate ")) return Command(line);
-  if (kind_.checked && StartsWith(line, kFailurePrefix)) return FailureLine(line);
+  if (kind_.checked) {
+    if (StartsWith(line, "@tavoadd ") || StartsWith(line, "@tavoupdate ")) {
+      return Command({line.data + 1, line.size - 1});
+    }
+    if (StartsWith(line, kProgressPrefix)) return Progress(line);
+    if (kind_.journaled && StartsWith(line, kStartPrefix)) return StartLine(line);
+    if (StartsWith(line, kFailurePrefix)) return FailureLine(line);
+  } else if (StartsWith(line, "tavoadd ") || StartsWith(line, "tavoupdate ")) {
+    return Command(line);
+  }
   return "line of no kind the generator writes" + Shown(line);
+}
+
+std::string Reader::Progress(Text line) {
+  DefinitionRead& current = *Current();
+  if (progress_ || current.count != 0 || current.number != 0) {
+    return "a progress line that is not the first of a definition's commands" + Shown(line);
+  }
+  progress_ = true;
+  bool block;
+  bool open;
+  const size_t end = FirstCommandEnd(line, &block, &open);
+  if (end == line.size || block || open) return "a progress line misread" + Shown(line);
+  // DEFSHIFT_N counts a failure for this definition.
+  const std::string counted = kCountedEscaped + std::to_string(numbered_ + 1);
+  if (end < counted.size() + std::strlen(kProgressPrefix) ||
+      !Same(line.data + end - counted.size(), counted.size(), counted.data(), counted.size())) {
+    return "a progress line that does not count the failures for its definition" + Shown(line);
+  }
+  const Text shown = {line.data + end, line.size - end};
+  size_t at = std::strlen("& ECHO [");
+  if (!StartsWith(shown, "& ECHO [")) return "a progress line that shows nothing" + Shown(line);
+  while (at < shown.size && shown.data[at] == ' ') ++at;
+  long percent;
+  long place;
+  long total;
+  if (!ReadGrouped(shown, &at, &percent) ||
+      !StartsWith({shown.data + at, shown.size - at}, "%%] ")) {
+    return "a progress line without its percentage" + Shown(line);
+  }
+  at += 4;
+  if (!ReadGrouped(shown, &at, &place) || !StartsWith({shown.data + at, shown.size - at}, " of ")) {
+    return "a progress line without its place" + Shown(line);
+  }
+  at += 4;
+  if (!ReadGrouped(shown, &at, &total) || !StartsWith({shown.data + at, shown.size - at}, "  ")) {
+    return "a progress line without its total" + Shown(line);
+  }
+  at += 2;
+  // The percentage in a field of three, and how far the run has come: further
+  // than the definition before, of the same total.
+  line_.assign(percent < 10 ? "& ECHO [  " : percent < 100 ? "& ECHO [ " : "& ECHO [");
+  line_.append(Grouped(percent));
+  if (!StartsWith(shown, line_.data(), line_.size())) {
+    return "a progress line of a misaligned percentage" + Shown(line);
+  }
+  if (place < 1 || place > total || percent != place * 100 / total) {
+    return "a progress line whose numbers disagree" + Shown(line);
+  }
+  if (place <= place_ || (total_ >= 0 && total != total_)) {
+    return "a progress line that does not count up" + Shown(line);
+  }
+  place_ = place;
+  total_ = total;
+  const std::string why = Hand({shown.data + at, shown.size - at});
+  if (!why.empty()) return why;
+  shown_ = handed_;
+  return "";
+}
+
+std::string Reader::StartLine(Text line) {
+  size_t at = std::strlen(kStartPrefix);
+  long named;
+  if (!ReadGrouped(line, &at, &named) || named != number_ + 1) {
+    return "a start line that does not name the line of its tavoadd" + Shown(line);
+  }
+  line_.assign("& SET DEFSHIFT_S=-& %DEFSHIFT_D% ");
+  line_.append(kJournalStart);
+  const Text rest = {line.data + at, line.size - at};
+  const size_t digits = line_.size();
+  line_.append(64, '0');
+  line_.append("& %DEFSHIFT_E%");
+  if (rest.size != line_.size() || !StartsWith(rest, line_.data(), digits) ||
+      !Same(rest.data + digits + 64, rest.size - digits - 64, "& %DEFSHIFT_E%",
+            std::strlen("& %DEFSHIFT_E%"))) {
+    return "a start line not appended as the journal's lines are" + Shown(line);
+  }
+  start_.assign(rest.data + digits, 64);
+  started_ = true;
+  return "";
+}
+
+std::string Reader::TrailerLine(Text line) {
+  // The trailer is the file's own: no command and no definition after it.
+  if (StartsWith(line, "tavo") || StartsWith(line, "@tavo") || Same(line, kStanzaDashes)) {
+    return "a definition after the trailer" + Shown(line);
+  }
+  if (StartsWith(line, kTrailerStart)) {
+    if (counted_) return "a second count of the commands" + Shown(line);
+    counted_ = true;
+    line_.assign(kTrailerStart);
+    line_.append(std::to_string(file_->commands.size()));
+    line_.append(kTrailerCount);
+    if (!Same(line, line_.c_str())) {
+      return "a trailer that counts another number of commands" + Shown(line);
+    }
+  }
+  return "";
 }
 
 std::string Reader::Command(Text line) {
   DefinitionRead& current = *Current();
   if (current.number != 0) return "a command after the failure line" + Shown(line);
+  if (kind_.checked && !progress_) return "a command without its progress line" + Shown(line);
   Text command = line;
   Text check = {"", 0};
   if (kind_.checked) {
@@ -280,6 +495,12 @@ std::string Reader::Command(Text line) {
                      read.attributes - to)) {
       return "a command of another definition" + Shown(line);
     }
+  } else if (kind_.checked) {
+    // The progress line shows the definition as its commands name it.
+    name_.assign(w[2]);
+    name_.push_back(' ');
+    name_.append(region ? w[4] : w[6]);
+    if (!Same(name_, shown_)) return "a progress line that shows another definition" + Shown(line);
   }
   // Only a journaled file is compared by fingerprints.
   if (kind_.journaled) {
@@ -289,12 +510,24 @@ std::string Reader::Command(Text line) {
   } else {
     read.print = CommandPrint{};
   }
-  if (kind_.checked) {
-    CheckOf(numbered_ + 1, kind_.journaled ? &read.print : nullptr);
-    if (!Same(check.data, check.size, check_.data(), check_.size())) {
-      return "a check that does not count the command for its definition" +
-             std::string(kind_.journaled ? " or journal its fingerprint" : "") + Shown(line);
+  if (kind_.journaled) {
+    // Its start line just before a tavoadd, and before nothing else.
+    if (add != started_) {
+      return std::string(add ? "a tavoadd without its start line"
+                             : "a start line before a tavoupdate") +
+             Shown(line);
     }
+    if (add) {
+      name_.clear();
+      AppendDigits(read.print, &name_);
+      if (!Same(name_, start_)) return "a start line of another command" + Shown(line);
+    }
+    started_ = false;
+  }
+  if (kind_.checked) {
+    why = CheckOf(check, add ? "tavoadd" : "tavoupdate", kind_.journaled ? &read.print : nullptr,
+                  line);
+    if (!why.empty()) return why;
   }
   file_->commands.push_back(read);
   ++current.count;
@@ -329,12 +562,14 @@ std::string Reader::FailureLine(Text line) {
 }
 
 std::string Reader::End() {
+  if (started_) return "a start line at the end";
   const std::string why = Unnamed(Current(), last_);
   if (!why.empty() && !file_->trailer)
     return "the last definition with commands has no failure line";
   if (kind_.checked != file_->trailer) {
     return kind_.checked ? "a checked file without its trailer" : "a trailer in a plain file";
   }
+  if (kind_.checked && !counted_) return "a trailer that does not count the commands";
   // The trailer's last label is where the file ends, whatever its status.
   if (kind_.checked && !Same(last_, kTrailerEnd))
     return "a checked file that does not end at its end";

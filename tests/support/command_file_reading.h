@@ -66,10 +66,17 @@ struct FileKind {
 // line must be within kLongestCommandFileLine characters, hold no control
 // character but a tab, and be a remark, an empty line, a command or a line of
 // the checks; each command must reach its program as one command with the
-// class, the region and the name in place; in a checked file each command must
-// carry the check of its definition (and, journaled, its own fingerprint), each
-// definition with commands must be followed by the line that names it in the
-// failure list, and the trailer must end the file. "" when so, else what is
+// class, the region and the name in place. In a checked file every line but
+// the labels of the header and the trailer begins with '@'; the commands of
+// each definition follow its progress line, which counts its failures for it,
+// shows its class and name, and shows a place that counts up, of the same
+// total, with its percentage; each command carries the check of its
+// definition, whose failure line names the command's own line in the file and
+// its program (and, journaled, its own fingerprint); in a journaled file a
+// start line of the command's fingerprint naming its line comes just before
+// every tavoadd and before nothing else; each definition with commands must
+// be followed by the line that names it in the failure list, and the trailer,
+// counting the commands read, must end the file. "" when so, else what is
 // wrong and the line.
 std::string ReadCommandFile(const std::string& Text, const std::string& Region, FileKind Kind,
                             CommandFileRead* rFile);
