@@ -53,7 +53,7 @@ class CommandFileReadingTest : public testing::Test {
 
   // The file written with the options given, as its text.
   std::string Write(bool checks, Journal* journal, bool packs) {
-    HumanFile store("migrate.cmd", kRegion.c_str());
+    HumanFile store("migrate.cmd", region_.c_str());
     store.setchecks(checks);
     if (journal != nullptr) store.setjournal(journal, "migrate.jnl");
     store.setpacking(packs);
@@ -77,15 +77,16 @@ class CommandFileReadingTest : public testing::Test {
   }
 
   // What reading Text as Kind finds wrong ("" for nothing), the file in *rFile.
-  static std::string Read(const std::string& Text, bool checked, bool journaled,
-                          CommandFileRead* rFile) {
+  std::string Read(const std::string& Text, bool checked, bool journaled,
+                   CommandFileRead* rFile) const {
     FileKind kind;
     kind.checked = checked;
     kind.journaled = journaled;
-    return ReadCommandFile(Text, kRegion, kind, rFile);
+    return ReadCommandFile(Text, region_, kind, rFile);
   }
 
   Forcfg cfg_;
+  std::string region_ = kRegion;
 };
 
 // Text with the first occurrence of From after the header replaced by To.
@@ -230,6 +231,28 @@ TEST_F(CommandFileReadingTest, FaultsOfAWriterAreFound) {
   // A line of another definition's commands among them.
   EXPECT_NE("", Read(Replaced(packed_text, "-P ORDPGM  PathName", "-P ORDPGN  PathName"), false,
                      false, &packed));
+}
+
+// A region whose name holds a %: the failure lines of the region definition
+// carry their text in the check itself, which must still name the command's
+// program and count the failure for its definition.
+TEST_F(CommandFileReadingTest, FailureTextWrittenInTheCheckIsReadToo) {
+  region_ = "R&D 100%";
+  Journal empty;
+  const std::string checked = Write(true, &empty, false);
+  CommandFileRead file;
+  ASSERT_EQ("", Read(checked, true, true, &file));
+  const std::string literal =
+      ": tavoupdate rd R^&D 100%%& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=3";
+  ASSERT_NE(std::string::npos, checked.find(literal));
+  const std::pair<std::string, std::string> faults[] = {
+      {literal, ": tavoadd rd R^&D 100%%& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=3"},
+      {literal, ": tavoupdate rd R^&D 100%%& SET /A DEFSHIFT_FAILED+=1, DEFSHIFT_FD=2"},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault.second);
+    EXPECT_NE("", Read(Replaced(checked, fault.first, fault.second), true, true, &file));
+  }
 }
 
 }  // namespace
