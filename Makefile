@@ -33,7 +33,8 @@ test-asan:
 bench: build
 	bash bench/run.sh $(BUILD) $(BENCH_BEFORE)
 
-# Bounded fuzzing of the migration and of the option scan.
+# Bounded fuzzing of the migration, of every kind of command file and of the
+# option scan.
 fuzz:
 	bash tests/fuzz/run.sh
 

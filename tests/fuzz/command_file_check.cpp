@@ -27,8 +27,9 @@ void Fault(const char* what, const std::string& line) {
 
 namespace {
 
-// The longest line the command interpreter reads.
-constexpr size_t kLineLimit = 8191;
+// The longest line the command interpreter of Windows NT 4.0 and 2000 reads
+// (later ones read 8191), which the command file may be run by.
+constexpr size_t kLineLimit = 2047;
 
 // Whether the n bytes at a and b are the same. Compared here rather than by
 // memcmp: the sanitizer passes every memcmp to the fuzzer as a hint, and the
