@@ -81,25 +81,9 @@
 #include <string>
 
 #include "admsa_journal.h"
+#include "admsa_tran_check_files.h"
+#include "admsa_tran_grouped.h"
 #include "admsa_tran_lines.h"
-
-// The last part of the file name Path: what follows its last '/', '\' or ':'.
-std::string LastPart(const char* Path);
-// The name of the failure list of the command file CommandFile with the
-// journal JournalFile (null for none): its last part with its extension (from
-// its last '.') replaced by ".failed", and ".failed" added again while that
-// names the command file or the journal (ignoring case, as Windows does),
-// which the file would empty when it starts; a character that no Windows file
-// name holds becomes '_'.
-std::string FailureListName(const char* CommandFile, const char* JournalFile);
-// The name of the lock of the journal JournalFile run by the command file
-// CommandFile: the journal's last part with ".lock" added, and added again
-// while that names the command file (ignoring case).
-std::string LockName(const char* JournalFile, const char* CommandFile);
-// Whether the journal name JournalFile can stand in the command file
-// CommandFile: its last part is not empty, holds no double quote and no
-// control character, and is not the command file's own (beside which it is).
-bool JournalNameWritable(const char* JournalFile, const char* CommandFile);
 
 // Appends to *rText the lines written after the usual header, each ended by a
 // newline and escaped as it must be: those of a checked file of CommandFile
@@ -109,11 +93,6 @@ void AppendCheckHeader(const char* CommandFile, const char* JournalFile, std::st
 // Commands commands, each line ended by a newline; Journaled for the journaled
 // file.
 void AppendCheckTrailer(const char* CommandFile, long Commands, bool Journaled, std::string* rText);
-
-// A line number as the file shows it, in groups of three digits: 1,234.
-std::string Grouped(long Number);
-// Appends Grouped(Number) to *rOut.
-void AppendGrouped(long Number, std::string* rOut);
 
 // What a checked file adds to the commands of one definition, and what became
 // of them.
