@@ -49,6 +49,7 @@
 #include "admsa_tran.h"
 #include "admsa_tran_engine.h"
 #include "command_file_check.h"
+#include "memory_stream.h"
 #include "raw_records.h"
 #include "support/command_file_reading.h"
 
@@ -87,22 +88,6 @@ std::string& g_text = *new std::string;
 std::string& g_report = *new std::string;
 FILE* g_stream = nullptr;
 FILE* g_report_stream = nullptr;
-
-ssize_t TakeText(void* text, const char* data, size_t size) {
-  static_cast<std::string*>(text)->append(data, size);
-  return static_cast<ssize_t>(size);
-}
-
-FILE* StreamInto(std::string* text, char* buffer, size_t size) {
-  cookie_io_functions_t take = {};
-  take.write = TakeText;
-  FILE* stream = fopencookie(text, "w", take);
-  if (stream == nullptr ||
-      std::setvbuf(stream, buffer, buffer != nullptr ? _IOFBF : _IONBF, size) != 0) {
-    std::abort();
-  }
-  return stream;
-}
 
 // Hands out the control file's records straight from the input.
 class InputStore : public FMFile {

@@ -29,6 +29,7 @@
 #include "admsa_tran.h"
 #include "admsa_tran_engine.h"
 #include "command_file_check.h"
+#include "memory_stream.h"
 #include "raw_records.h"
 
 namespace {
@@ -42,24 +43,6 @@ const char kRegion[] = "FUZZREG";
 std::string& g_command_file = *new std::string;
 std::string& g_account = *new std::string;
 std::string& g_report = *new std::string;
-
-ssize_t TakeText(void* text, const char* data, size_t size) {
-  static_cast<std::string*>(text)->append(data, size);
-  return static_cast<ssize_t>(size);
-}
-
-// A stream into *text, open for the whole process; buffered with a buffer of
-// its own when buffer is not null, else each write goes straight into the text.
-FILE* StreamInto(std::string* text, char* buffer, size_t size) {
-  cookie_io_functions_t take = {};
-  take.write = TakeText;
-  FILE* stream = fopencookie(text, "w", take);
-  if (stream == nullptr ||
-      std::setvbuf(stream, buffer, buffer != nullptr ? _IOFBF : _IONBF, size) != 0) {
-    std::abort();
-  }
-  return stream;
-}
 
 // The streams of every input's command file and account (unbuffered: the
 // writers hand over large blocks) and of the report (buffered: it is written a
