@@ -31,7 +31,8 @@
 //   the one the refusal names; every whole line of one that is taken is held;
 //   a journal of whole lines whose last is a start line, of a command with no
 //   line of its success, holds that command in doubt, and only then is one in
-//   doubt; the report names a tavoadd in doubt when the file holds it;
+//   doubt; the report names a tavoadd in doubt, in a line of its own, when the
+//   file holds it, and never for the words of a description it quotes;
 // - the plain file is the same before and after the others.
 #include <sys/types.h>
 
@@ -41,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "admsa_errs.h"
 #include "admsa_fm.h"
@@ -265,6 +267,35 @@ void CheckJournalReading(const std::string& Text, int Result, const Journal& Rea
 
 size_t CommandsOf(const CommandFileRead& File) { return File.commands.size(); }
 
+bool EndsWith(const std::string& Text, const std::string& End) {
+  return Text.size() >= End.size() && Text.compare(Text.size() - End.size(), End.size(), End) == 0;
+}
+
+// The report's own lines naming a tavoadd in doubt. Each begins a line of the
+// report with the resource; a description that the report quotes stands on a
+// line of its own behind "      > (", control characters shown as '?', so the
+// words of a definition are never taken for one.
+std::vector<std::string> DoubtLines(const std::string& Report) {
+  static const std::string kBegin = " .... resource '";
+  static const std::string kDoubt =
+      ") is in doubt: its tavoadd was running when the last run of the command file ended.";
+  std::vector<std::string> found;
+  for (size_t at = 0; at < Report.size();) {
+    size_t end = Report.find('\n', at);
+    if (end == std::string::npos) end = Report.size();
+    if (Report.compare(at, kBegin.size(), kBegin) == 0) {
+      const size_t doubt = Report.find(kDoubt, at);
+      if (doubt != std::string::npos && doubt < end) {
+        size_t last = end;
+        if (last > at && Report[last - 1] == '\r') --last;
+        found.push_back(Report.substr(at, last - at));
+      }
+    }
+    at = end + 1;
+  }
+  return found;
+}
+
 // Whether the plain files A and B are the same but for their second line, the
 // time they were made. Compared byte by byte: memcmp would hand the fuzzer the
 // file as a hint.
@@ -356,20 +387,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  std::to_string(CommandsOf(other) - written) + " left out, " +
                                  std::to_string(written) + " written";
       if (g_report.find(counts) == std::string::npos) Fault("a report of other counts", counts);
-      // The report names the tavoadd in doubt, with the line to append when
-      // it did its work, when the file holds it; no other.
-      bool doubt_written = false;
+      // The report names each definition whose tavoadd the file holds in
+      // doubt (a control file may hold the same definition more than once),
+      // with the line to append when it did its work; no other.
+      size_t doubt_written = 0;
       for (const CommandRead& command : journaled.commands) {
         if (journal.InDoubt(command.print) &&
             journaled.words.compare(command.begin, 8, std::string("tavoadd\0", 8)) == 0) {
-          doubt_written = true;
+          ++doubt_written;
         }
       }
       std::string doubt_line = kJournalTag;
       AppendFingerprint(journal.doubt(), &doubt_line);
-      const bool reported = g_report.find(") is in doubt: its tavoadd") != std::string::npos;
-      if (reported != doubt_written ||
-          (doubt_written && g_report.find(doubt_line) == std::string::npos)) {
+      const std::vector<std::string> reported = DoubtLines(g_report);
+      const bool each_appends = std::all_of(
+          reported.begin(), reported.end(),
+          [&doubt_line](const std::string& line) { return EndsWith(line, ": " + doubt_line); });
+      if (reported.size() != doubt_written || !each_appends) {
         Fault("a report of another tavoadd in doubt", doubt_line);
       }
     }
