@@ -51,6 +51,7 @@
 #include "admsa_tran.h"
 #include "admsa_tran_engine.h"
 #include "command_file_check.h"
+#include "input_store.h"
 #include "memory_stream.h"
 #include "raw_records.h"
 #include "support/command_file_reading.h"
@@ -90,24 +91,6 @@ std::string& g_text = *new std::string;
 std::string& g_report = *new std::string;
 FILE* g_stream = nullptr;
 FILE* g_report_stream = nullptr;
-
-// Hands out the control file's records straight from the input.
-class InputStore : public FMFile {
- public:
-  InputStore(const uint8_t* data, size_t size) : FMFile("input"), reader_(data, size) {}
-
-  InRec* readrec() override {
-    const char* record;
-    size_t len;
-    if (!reader_.Next(&record, &len)) return nullptr;
-    record_.lend(record, static_cast<int>(len));
-    return new InRec(&record_);
-  }
-
- private:
-  RecordReader reader_;
-  Buffer record_;
-};
 
 // The options of one file.
 struct Options {

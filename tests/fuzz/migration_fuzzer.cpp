@@ -29,6 +29,7 @@
 #include "admsa_tran.h"
 #include "admsa_tran_engine.h"
 #include "command_file_check.h"
+#include "input_store.h"
 #include "memory_stream.h"
 #include "raw_records.h"
 
@@ -54,31 +55,6 @@ FILE* g_report_stream = nullptr;
 // The account of every input, started again for each; kept, so that the
 // storage of its rows and origins is taken once.
 Account& g_run_account = *new Account;
-
-// The source store of one input: hands out its raw records straight from the
-// input, as the control-file store hands out those of a control file.
-class InputStore : public FMFile {
- public:
-  InputStore(const uint8_t* data, size_t size) : FMFile("input"), reader_(data, size) {}
-
-  InRec* readrec() override {
-    const char* record;
-    size_t len;
-    if (!reader_.Next(&record, &len)) return nullptr;
-    ++handed_;
-    // The record's only copy is the one the caller gets.
-    record_.lend(record, static_cast<int>(len));
-    return new InRec(&record_);
-  }
-
-  // The records handed out.
-  uint32_t handed() const { return handed_; }
-
- private:
-  uint32_t handed_ = 0;
-  RecordReader reader_;
-  Buffer record_;  // the record being handed out, lent by the input
-};
 
 }  // namespace
 
