@@ -42,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "admsa_errs.h"
@@ -259,20 +260,18 @@ bool EndsWith(const std::string& Text, const std::string& End) {
 // line of its own behind "      > (", control characters shown as '?', so the
 // words of a definition are never taken for one.
 std::vector<std::string> DoubtLines(const std::string& Report) {
-  static const std::string kBegin = " .... resource '";
-  static const std::string kDoubt =
+  constexpr std::string_view kBegin = " .... resource '";
+  constexpr std::string_view kDoubt =
       ") is in doubt: its tavoadd was running when the last run of the command file ended.";
   std::vector<std::string> found;
-  for (size_t at = 0; at < Report.size();) {
-    size_t end = Report.find('\n', at);
-    if (end == std::string::npos) end = Report.size();
-    if (Report.compare(at, kBegin.size(), kBegin) == 0) {
-      const size_t doubt = Report.find(kDoubt, at);
-      if (doubt != std::string::npos && doubt < end) {
-        size_t last = end;
-        if (last > at && Report[last - 1] == '\r') --last;
-        found.push_back(Report.substr(at, last - at));
-      }
+  const std::string_view report(Report);
+  for (size_t at = 0; at < report.size();) {
+    size_t end = report.find('\n', at);
+    if (end == std::string_view::npos) end = report.size();
+    std::string_view line = report.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.substr(0, kBegin.size()) == kBegin && line.find(kDoubt) != std::string_view::npos) {
+      found.emplace_back(line);
     }
     at = end + 1;
   }
