@@ -48,6 +48,14 @@ class JournalRunTest : public testing::Test {
     return dir_.Run(DEFSHIFT_BIN, args);
   }
 
+  // Whether a run with extra succeeds; its status and error stream if not
+  // (a program that could not be started says why there).
+  testing::AssertionResult Passes(const Lines& extra) {
+    const ProgramRun run = Defshift(extra);
+    if (run.status == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "status " << run.status << ": " << run.err;
+  }
+
   // The commands of the file name, as the model of the interpreter hands them
   // on, without their checks. With a Journal, stands for a run of the file in
   // which every command passes: the fingerprint line of each command, which
@@ -83,7 +91,7 @@ class JournalRunTest : public testing::Test {
 // each definition's state.
 TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
   ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
-  ASSERT_EQ(0, Defshift({"-o", "plain.cmd"}).status);
+  ASSERT_TRUE(Passes({"-o", "plain.cmd"}));
   ProgramRun run = Defshift({"-J", "m.jnl", "-a", "a.csv"});
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_TRUE(Has(run.out, "\nCommands checked: ")) << run.out;
@@ -116,8 +124,8 @@ TEST_F(JournalRunTest, ReRunAfterACompleteRunLeavesNothing) {
 // held but no longer given.
 TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
   ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
-  ASSERT_EQ(0, Defshift({"-o", "before.cmd"}).status);
-  ASSERT_EQ(0, Defshift({"-j", "m.jnl"}).status);
+  ASSERT_TRUE(Passes({"-o", "before.cmd"}));
+  ASSERT_TRUE(Passes({"-j", "m.jnl"}));
   Commands("migratetavo.cmd", "m.jnl");
 
   std::string desc = ReadFile(kSample);
@@ -130,7 +138,7 @@ TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
   desc.erase(desc.find(removed), removed.size());
   desc += "P 1003=RET1 1002=ORDERS 100=ORDENTRY 106=\"Returns\"\n";
   ASSERT_NO_FATAL_FAILURE(Image(desc));
-  ASSERT_EQ(0, Defshift({"-o", "after.cmd"}).status);
+  ASSERT_TRUE(Passes({"-o", "after.cmd"}));
   const ProgramRun run = Defshift({"-j", "m.jnl"});
   ASSERT_EQ(0, run.status) << run.err;
 
@@ -152,7 +160,7 @@ TEST_F(JournalRunTest, StagedChangeWritesOnlyWhatChanged) {
 // interruption is read, and the line left aside is reported.
 TEST_F(JournalRunTest, ForeignJournalFailsAndCutJournalIsRead) {
   ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
-  ASSERT_EQ(0, Defshift({"-j", "m.jnl", "-a", "a.csv"}).status);
+  ASSERT_TRUE(Passes({"-j", "m.jnl", "-a", "a.csv"}));
   Commands("migratetavo.cmd", "m.jnl");
   const std::string journal = ReadFile(dir_.Path("m.jnl"));
   const std::string command_file = ReadFile(dir_.Path("migratetavo.cmd"));
@@ -192,7 +200,7 @@ TEST_F(JournalRunTest, ForeignJournalFailsAndCutJournalIsRead) {
 // folder, is reported as a run that may be going on.
 TEST_F(JournalRunTest, StartLineLastNamesTheDefinitionInDoubt) {
   ASSERT_NO_FATAL_FAILURE(Image(ReadFile(kSample)));
-  ASSERT_EQ(0, Defshift({"-o", "plain.cmd"}).status);
+  ASSERT_TRUE(Passes({"-o", "plain.cmd"}));
   const Lines commands = Commands("plain.cmd");
   const std::string add = "tavoadd -c wd -r ORDERS -P OE02";
   ASSERT_EQ(add, commands.at(8));
