@@ -160,7 +160,8 @@ class HumanFile : public FMFile {
   void ReportClassJournal(const int (&Count)[4]);
   void ReportJournal();
   // Writes Text, whole lines each ended by its newline and escaped as they must
-  // be, unless an earlier write failed; keeps the failure.
+  // be, unless an earlier write failed; keeps the failure. Counts the lines of
+  // a checked file.
   void WriteText(const std::string& Text);
   // Logs that the tavoadd of definition shown of class cls, written as Counts
   // tell, is in doubt.
@@ -191,7 +192,7 @@ class HumanFile : public FMFile {
   Account* account;         // the run's account, or null
   bool checks;              // the commands are checked (setchecks)
   int checked;              // the definitions written with checks so far
-  long lines;               // lines written to a checked file so far
+  long lines;               // lines of a checked file so far (WriteLine, WriteText)
   long place;               // definitions of the migration taken so far
   long definitions;         // definitions of the migration, of every class
   Journal* journal;         // the journal of a journaled file, or null

@@ -160,7 +160,6 @@ void HumanFile::writeheader() {
         map != nullptr ? map->Converted(journalname.c_str(), "", &loss) : journalname;
     std::string text;
     AppendCheckHeader(checkfile.c_str(), journal != nullptr ? jnl.c_str() : nullptr, &text);
-    lines += static_cast<long>(std::count(text.begin(), text.end(), '\n'));
     WriteText(text);
   }
 }
@@ -272,7 +271,6 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
     if (werr == 0) WriteText(RenderDefinition(record, checks ? &check : nullptr, packs, &counts));
     written += counts.written;
     leftout += counts.left_out;
-    lines += counts.lines;
     doubt = counts.in_doubt;
     if (doubt) ReportInDoubt(cls, named, counts);
     if (counts.left_out > 0) fate = counts.written > 0 ? kInPart : kComplete;
@@ -282,7 +280,6 @@ HumanFile::Written HumanFile::WriteDefinition(const ListBP& definition, int cls,
       std::string line;
       AppendFailureLine(++checked, ResTypeArr[cls], shown, &line);
       line.push_back('\n');
-      ++lines;
       WriteText(line);
     }
     progress::Count(progress::kWritten);
@@ -323,6 +320,8 @@ void HumanFile::WriteLine(const char* Line) {
 }
 
 void HumanFile::WriteText(const std::string& Text) {
+  // Only the checks name lines: a plain file is not read once more for them.
+  if (checks) lines += static_cast<long>(std::count(Text.begin(), Text.end(), '\n'));
   // As every line: no stream, nothing written.
   if (werr != 0 || hFile == nullptr) return;
   werr = ErrorOf([&] { return std::fwrite(Text.data(), 1, Text.size(), hFile) == Text.size(); });

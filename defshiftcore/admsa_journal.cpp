@@ -148,11 +148,17 @@ Fingerprint CommandFingerprint(const char* Line, size_t Length) {
   return DigestOf(bytes);
 }
 
-void AppendFingerprint(const Fingerprint& Print, std::string* rOut) {
+void FingerprintDigits(const Fingerprint& Print, char* Digits) {
   for (const uint8_t byte : Print) {
-    rOut->push_back(kDigits[byte >> 4]);
-    rOut->push_back(kDigits[byte & 15]);
+    *Digits++ = kDigits[byte >> 4];
+    *Digits++ = kDigits[byte & 15];
   }
+}
+
+void AppendFingerprint(const Fingerprint& Print, std::string* rOut) {
+  char digits[kFingerprintDigits];
+  FingerprintDigits(Print, digits);
+  rOut->append(digits, kFingerprintDigits);
 }
 
 void Journal::Clear() {

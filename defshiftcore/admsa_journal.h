@@ -63,7 +63,9 @@ Fingerprint FingerprintOf(const std::vector<std::string>& Words);
 // The fingerprint of the command line Line (Length bytes), split as
 // SplitCommandWords splits it.
 Fingerprint CommandFingerprint(const char* Line, size_t Length);
-// Appends the 64 digits of Print to *rOut.
+// Writes the kFingerprintDigits digits of Print at Digits, without a NUL.
+void FingerprintDigits(const Fingerprint& Print, char* Digits);
+// Appends the kFingerprintDigits digits of Print to *rOut.
 void AppendFingerprint(const Fingerprint& Print, std::string* rOut);
 
 // The fingerprints that a journal holds, read once, then looked up command by

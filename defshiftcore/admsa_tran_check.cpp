@@ -131,26 +131,6 @@ void AppendJournalLine(const std::string& Line, const char* Owed, const char* Te
   rLine->append("& %DEFSHIFT_E%");
 }
 
-// The 64 digits of Print at Digits.
-void HexDigits(const Fingerprint& Print, char* Digits) {
-  static const char kHex[] = "0123456789abcdef";
-  for (size_t i = 0; i < Print.size(); ++i) {
-    Digits[2 * i] = kHex[Print[i] >> 4];
-    Digits[2 * i + 1] = kHex[Print[i] & 15];
-  }
-}
-
-// Appends the Length bytes at Text with a caret before every character that
-// the interpreter reads outside quotes, and its % as they are: the value of a
-// variable that a line expands, which then reads the carets and leaves the
-// text.
-void AppendCareted(const char* Text, size_t Length, std::string* rOut) {
-  for (size_t i = 0; i < Length; ++i) {
-    if (std::strchr("^&|<>()\"", Text[i]) != nullptr) rOut->push_back('^');
-    rOut->push_back(Text[i]);
-  }
-}
-
 // Text as AppendCareted appends it.
 std::string Careted(const std::string& Text) {
   std::string careted;
@@ -350,7 +330,7 @@ void CommandChecks::AppendProgress(std::string* rText) const {
 
 void CommandChecks::AppendStart(const Fingerprint& Print, long Line, std::string* rText) const {
   char digits[kFingerprintDigits];
-  HexDigits(Print, digits);
+  FingerprintDigits(Print, digits);
   rText->push_back('@');
   AppendJournalLine(Grouped(Line), "-", kJournalStart, digits, rText);
   rText->push_back('\n');
@@ -384,7 +364,7 @@ void CommandChecks::AppendCheck(const Fingerprint* Print, long Line, const std::
   rLine->append(Tail);
   if (Print != nullptr) {
     char digits[kFingerprintDigits];
-    HexDigits(*Print, digits);
+    FingerprintDigits(*Print, digits);
     rLine->append("%DEFSHIFT_P%");
     rLine->append(line);
     rLine->append("& SET DEFSHIFT_S=");
@@ -476,10 +456,7 @@ CheckCounts AppendChecked(const ScriptLines& Lines, const CommandChecks& Checks,
     rText->push_back('\n');
     ++number;
   }
-  if (counts.written == 0 && counts.left_out > 0) {
-    rText->resize(from);
-    number = Checks.first_line();
-  }
-  counts.lines = number - Checks.first_line();
+  // A definition whose every command the journal holds leaves no line behind.
+  if (counts.written == 0 && counts.left_out > 0) rText->resize(from);
   return counts;
 }

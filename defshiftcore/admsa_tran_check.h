@@ -158,7 +158,6 @@ void AppendFailureLine(int Definition, const char* Code, const char* Name, std::
 struct CheckCounts {
   int written = 0;        // command lines written
   int left_out = 0;       // command lines left out: the journal holds them
-  long lines = 0;         // lines of the definition's text, as written
   bool in_doubt = false;  // its tavoadd is the journal's command in doubt
   Fingerprint doubt{};    // and its fingerprint
 };

@@ -96,6 +96,13 @@ void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, boo
   }
 }
 
+void AppendCareted(const char* Text, size_t Length, std::string* rOut) {
+  for (const char* p = Text; p != Text + Length; ++p) {
+    if (EscapeOf(*p) & kCaret) rOut->push_back('^');
+    rOut->push_back(*p);
+  }
+}
+
 bool NeedsEscapeBeforeJoin(const char* Line, size_t Length) {
   LineScan line;
   line.Append(Line, Length);

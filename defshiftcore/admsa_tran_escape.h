@@ -41,6 +41,11 @@ std::string ScriptEscape(const std::string& Line);
 // Always, escaped even when it holds none of % ^ & | < >.
 void AppendScriptEscaped(const char* Line, size_t Length, std::string* rOut, bool Always = false);
 
+// Appends the Length bytes at Text with the carets that AppendScriptEscaped
+// puts, but every % as it is: the value of a variable that a line sets, which
+// the line that expands it then reads, removing the carets and leaving the text.
+void AppendCareted(const char* Text, size_t Length, std::string* rOut);
+
 // Whether the interpreter, reading the Length bytes at Line as they stand, ends
 // within double quotes or meets a parenthesis outside them. A command joined to
 // such a line with & would be read as part of the line's last argument or

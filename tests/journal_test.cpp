@@ -97,6 +97,15 @@ Fingerprint PrintOf(const std::string& line) {
   return print;
 }
 
+// Reads Text into *rJournal, which must take it, holding Held commands in
+// Lines lines, Cut of them cut short.
+void ExpectRead(const std::string& Text, size_t Held, size_t Lines, size_t Cut, Journal* rJournal) {
+  ASSERT_EQ(0, rJournal->ReadText(Text)) << Text;
+  EXPECT_EQ(Held, rJournal->held()) << Text;
+  EXPECT_EQ(Lines, rJournal->lines()) << Text;
+  EXPECT_EQ(Cut, rJournal->cut()) << Text;
+}
+
 // Whole journals as command files leave them: CR LF or LF, a command twice,
 // a last line cut short (alone, or followed by NUL bytes), a cut line that
 // the next run's first line was appended to.
@@ -120,10 +129,7 @@ TEST(JournalTest, ReadsWholeAndCutJournals) {
   };
   for (const Case& c : cases) {
     Journal journal;
-    ASSERT_EQ(0, journal.ReadText(c.text)) << c.text;
-    EXPECT_EQ(c.held, journal.held()) << c.text;
-    EXPECT_EQ(c.lines, journal.lines()) << c.text;
-    EXPECT_EQ(c.cut, journal.cut()) << c.text;
+    ASSERT_NO_FATAL_FAILURE(ExpectRead(c.text, c.held, c.lines, c.cut, &journal));
     // Each fingerprint held counts once as matched, however often looked up.
     EXPECT_EQ(c.held != 0, journal.Holds(PrintOf(kA)) && journal.Holds(PrintOf(kA))) << c.text;
     EXPECT_EQ(c.held != 0 ? 1u : 0u, journal.matched()) << c.text;
@@ -230,10 +236,7 @@ TEST(JournalTest, StartAndEndLinesNameTheCommandInDoubt) {
   };
   for (const Case& c : cases) {
     Journal journal;
-    ASSERT_EQ(0, journal.ReadText(c.text)) << c.text;
-    EXPECT_EQ(c.held, journal.held()) << c.text;
-    EXPECT_EQ(c.lines, journal.lines()) << c.text;
-    EXPECT_EQ(c.cut, journal.cut()) << c.text;
+    ASSERT_NO_FATAL_FAILURE(ExpectRead(c.text, c.held, c.lines, c.cut, &journal));
     EXPECT_EQ(c.doubt != nullptr, journal.in_doubt()) << c.text;
     EXPECT_EQ(c.doubt != nullptr && *c.doubt == kB, journal.InDoubt(PrintOf(kB))) << c.text;
     EXPECT_FALSE(c.doubt == nullptr && journal.InDoubt(PrintOf(kA))) << c.text;
